@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that building, running and testing Varnoke need.
+# Checks first with dpkg, so a machine that has everything prints one line.
+set -euo pipefail
+
+packages=(
+  cmake ninja-build g++ pkg-config
+  qt6-base-dev qt6-webengine-dev libqt6webenginecore6-bin qt6-multimedia-dev
+  libgtest-dev libgmock-dev libbenchmark-dev
+  dbus dbus-bin xvfb xauth libgl1-mesa-dri xcompmgr imagemagick espeak-ng
+  fonts-dejavu-core
+)
+
+missing=()
+for package in "${packages[@]}"; do
+  dpkg -s "$package" >/dev/null 2>&1 || missing+=("$package")
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  echo "deps: all packages present"
+  exit 0
+fi
+
+echo "deps: installing ${missing[*]}"
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo="sudo"
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -q >/dev/null
+$sudo apt-get install -y -q "${missing[@]}" >/dev/null
+echo "deps: done"

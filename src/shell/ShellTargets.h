@@ -1,0 +1,70 @@
+// What the shell hands its messages and commands to. The viewer window and
+// the ticker register themselves here when they open; until then the shell
+// answers as it does when no viewer window exists.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+struct TickerMessage;
+
+struct WebBounds {
+    int16_t top = 0;
+    int16_t left = 0;
+    int16_t bottom = 0;
+    int16_t right = 0;
+};
+
+// The viewer window's operations that messages and application commands reach.
+class ShellViewer {
+public:
+    virtual ~ShellViewer() = default;
+
+    virtual bool IsVisible() const = 0;
+    virtual void ShowAndBringToFront() = 0;
+    virtual bool HoldsHotNews() const = 0;
+    virtual void ShowHotNews() = 0;
+
+    virtual void SubscribeURL(std::string_view url) = 0;  // the rest of a "feed:" text
+    virtual void LoadURL(std::string_view url) = 0;       // any other 'GURL' text
+    virtual void FilterKeyword(std::string_view keyword) = 0;
+    virtual void MarkDownload(std::string_view enclosureURL) = 0;
+    virtual void DragOutSubscription() = 0;
+
+    virtual std::string GetCurrentTitle() const = 0;   // UTF-8, empty when none
+    virtual std::string GetCurrentTitleRJ() const = 0; // the same for old-style readers
+    virtual std::string GetCurrentURL() const = 0;
+    virtual bool IsWebLoading() const = 0;
+    virtual WebBounds GetWebBounds() const = 0;
+
+    // The quit-time saves; the viewer tears itself down afterwards.
+    virtual void Close() = 0;
+};
+
+// The ticker's entry point for messages from other programs.
+class ShellTicker {
+public:
+    virtual ~ShellTicker() = default;
+    virtual void RegistMessage(const TickerMessage& message) = 0;
+    virtual void Close() = 0;
+};
+
+// The modules that open windows at start-up register how to open them.
+struct ShellOpeners {
+    ShellViewer* (*openViewer)() = nullptr;
+    ShellTicker* (*openTicker)() = nullptr;
+    void (*initSettings)() = nullptr;
+    void (*initFilters)() = nullptr;
+    void (*initProxy)() = nullptr;
+    void (*closePresetList)() = nullptr;
+};
+
+void SetShellOpeners(const ShellOpeners& openers);
+const ShellOpeners& GetShellOpeners();
+
+// Null until the start-up sequence opened them (or when no module provides them).
+ShellViewer* GetShellViewer();
+ShellTicker* GetShellTicker();
+void SetShellViewer(ShellViewer* viewer);
+void SetShellTicker(ShellTicker* ticker);

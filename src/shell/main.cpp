@@ -1,0 +1,75 @@
+// Varnoke's entry point: installs the message handlers, claims the program's
+// name on the session bus (or hands the arguments to the copy that already
+// runs), prepares the support folder and runs the event loop.
+#include "platform/EventLoop.h"
+#include "platform/Log.h"
+#include "platform/Messages.h"
+#include "shell/Agents.h"
+#include "shell/Application.h"
+#include "shell/ShellTray.h"
+#include "shell/SupportFolder.h"
+
+#include <QApplication>
+#include <QStringList>
+
+static constexpr uint32_t kHandOverTimeoutTicks = 60 * 30; // the running copy may be starting up
+
+// Each argument becomes a 'GURL' message; none at all means "open" and "show".
+static int HandOverToRunningCopy(const QStringList& arguments)
+{
+    std::vector<std::pair<FourCharCode, std::string>> messages;
+    for (const QString& argument : arguments)
+        messages.emplace_back(kEventGetURL, argument.toStdString());
+    if (messages.empty()) {
+        messages.emplace_back(kEventOpenApplication, std::string());
+        messages.emplace_back(kEventReopenApplication, std::string());
+    }
+    for (const auto& [eventID, text] : messages) {
+        FourCharCode eventClass = eventID == kEventGetURL ? kEventClassGURL : kEventClassAevt;
+        MessageReply answer = SendMessageWithReply(kCreatorVarnoke, eventClass, eventID, text, kHandOverTimeoutTicks);
+        if (answer.result != kNoErr) {
+            LogFailure("the running Varnoke did not take %s (%d)", FourCharCodeToString(eventID).c_str(),
+                       int(answer.result));
+            return 1;
+        }
+    }
+    return 0;
+}
+
+int main(int argc, char** argv)
+{
+    QApplication application(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Varnoke"));
+    QApplication::setDesktopFileName(QStringLiteral("varnoke"));
+    QApplication::setQuitOnLastWindowClosed(false);
+    QStringList arguments = QApplication::arguments().mid(1);
+
+    InstallApplicationMessageHandlers();
+    switch (OwnMessageName(kCreatorVarnoke)) {
+    case NameOwnership::OwnedByOther:
+        return HandOverToRunningCopy(arguments);
+    case NameOwnership::NoBus:
+        LogFailure("other programs cannot reach Varnoke without a session bus");
+        break;
+    case NameOwnership::Owned:
+        break;
+    }
+
+    SetupSupportFolder();
+    InstallQuitSignalHandler([] { DispatchMessage(kEventClassAevt, kEventQuitApplication, {}); });
+    ShellTray tray;
+
+    // The desktop sends no "open" event: give it to ourselves, or the first URL.
+    PostToEventLoop([arguments] {
+        if (arguments.isEmpty()) {
+            DispatchMessage(kEventClassAevt, kEventOpenApplication, {});
+            return;
+        }
+        for (const QString& argument : arguments)
+            DispatchMessage(kEventClassGURL, kEventGetURL, argument.toStdString());
+    });
+
+    application.exec();
+    ReleaseMessageName();
+    return 0;
+}

@@ -1,0 +1,250 @@
+// Varnoke's message interface end to end: a real Varnoke process on the
+// private session bus this test runs under, stand-in agents beside it in a
+// scratch install tree, and messages sent the way other programs send them.
+#include "platform/Messages.h"
+#include "shell/Agents.h"
+#include "shell/Application.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QThread>
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <filesystem>
+
+namespace {
+
+constexpr int kStartTimeoutMs = 15000;
+
+// Waits, turning the event loop, until `done` is true or the time runs out.
+template <typename Condition>
+bool WaitFor(Condition done, int timeoutMs = kStartTimeoutMs)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!done()) {
+        if (timer.elapsed() > timeoutMs)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(20);
+    }
+    return true;
+}
+
+// A scratch install tree (bin/ with Varnoke and the agents, share/varnoke/)
+// and a scratch home for the XDG folders.
+class VarnokeProcess : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_root.isValid());
+        namespace fs = std::filesystem;
+        fs::path root = m_root.path().toStdString();
+        fs::create_directories(root / "bin");
+        fs::create_directories(root / "share");
+        fs::copy_file(VARNOKE_BINARY, root / "bin" / "varnoke");
+        fs::copy(VARNOKE_SHARE, root / "share" / "varnoke", fs::copy_options::recursive);
+        for (const char* agent : {"drovik", "quenlo", "tarvish", "saffrel"})
+            fs::copy_file(STANDIN_AGENT_BINARY, root / "bin" / agent);
+        m_agentLog = QString::fromStdString((root / "agents.log").string());
+    }
+
+    void TearDown() override
+    {
+        for (FourCharCode agent : {kCreatorDrovik, kCreatorQuenlo, kCreatorTarvish, kCreatorSaffrel})
+            SendMessageNoReply(agent, kEventClassAevt, kEventQuitApplication);
+        if (m_varnoke.state() != QProcess::NotRunning) {
+            m_varnoke.kill();
+            m_varnoke.waitForFinished();
+        }
+        WaitFor([] { return !IsMessageNameOwned(kCreatorDrovik) && !IsMessageNameOwned(kCreatorQuenlo); }, 5000);
+    }
+
+    QProcessEnvironment Environment(int downloads) const
+    {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        QString home = m_root.path() + "/home";
+        environment.insert("HOME", home);
+        environment.insert("XDG_CONFIG_HOME", home + "/.config");
+        environment.insert("XDG_DATA_HOME", home + "/.local/share");
+        environment.insert("XDG_CACHE_HOME", home + "/.cache");
+        environment.insert("QT_QPA_PLATFORM", "offscreen");
+        environment.insert("STANDIN_LOG", m_agentLog);
+        environment.insert("STANDIN_DOWNLOADS", QString::number(downloads));
+        return environment;
+    }
+
+    QString Program() const { return m_root.path() + "/bin/varnoke"; }
+
+    void StartVarnoke(int downloads = 0)
+    {
+        m_varnoke.setProcessEnvironment(Environment(downloads));
+        m_varnoke.setProcessChannelMode(QProcess::MergedChannels);
+        m_varnoke.start(Program(), {});
+        ASSERT_TRUE(m_varnoke.waitForStarted());
+        ASSERT_TRUE(WaitFor([this] { return Output().contains("  started"); })) << Output().toStdString();
+    }
+
+    QString Output()
+    {
+        m_output += QString::fromUtf8(m_varnoke.readAll());
+        return m_output;
+    }
+
+    bool WaitForOutput(const QString& text)
+    {
+        return WaitFor([&] { return Output().contains(text); }, 5000);
+    }
+
+    QString AgentLog() const
+    {
+        QFile log(m_agentLog);
+        return log.open(QIODevice::ReadOnly) ? QString::fromUtf8(log.readAll()) : QString();
+    }
+
+    MessageReply Send(FourCharCode eventClass, FourCharCode eventID, std::string_view parameter = {})
+    {
+        return SendMessageWithReply(kCreatorVarnoke, eventClass, eventID, parameter, 600);
+    }
+
+    QTemporaryDir m_root;
+    QString m_agentLog;
+    QProcess m_varnoke;
+    QString m_output;
+};
+
+TEST_F(VarnokeProcess, AnswersEveryMessageOfItsTable)
+{
+    StartVarnoke();
+
+    // Queries with no viewer window answer empty values of their types.
+    struct Query {
+        FourCharCode eventID;
+        std::string reply;
+    } const kQueries[] = {
+        {kEventTellTitle, ""},
+        {kEventTellTitleRJ, ""},
+        {kEventTellURL, ""},
+        {kEventTellWebLoading, std::string(1, '\0')},
+        {kEventTellWebBounds, std::string(8, '\0')},
+    };
+    for (const Query& query : kQueries) {
+        MessageReply answer = Send(kEventClassRssv, query.eventID);
+        EXPECT_EQ(answer.result, kNoErr) << FourCharCodeToString(query.eventID);
+        EXPECT_EQ(answer.reply, query.reply) << FourCharCodeToString(query.eventID);
+    }
+
+    // Messages that need text refuse to run without it.
+    for (FourCharCode eventID : {kEventShowTickerMessage, kEventFilterByWord, kEventDidDownload})
+        EXPECT_EQ(Send(kEventClassRssv, eventID).result, kMessageParamErr) << FourCharCodeToString(eventID);
+    EXPECT_EQ(Send(kEventClassGURL, kEventGetURL).result, kMessageParamErr);
+
+    EXPECT_EQ(Send(kEventClassRssv, MakeFourCharCode("Zzzz")).result, kMessageNotHandledErr);
+    EXPECT_EQ(Send(MakeFourCharCode("Nope"), kEventTellTitle).result, kMessageNotHandledErr);
+    EXPECT_EQ(Send(kEventClassAevt, kEventOpenApplication).result, kNoErr); // a second open does nothing
+    EXPECT_EQ(Send(kEventClassAevt, kEventReopenApplication).result, kNoErr);
+    EXPECT_EQ(Send(kEventClassRssv, kEventDragSubscription).result, kNoErr);
+}
+
+TEST_F(VarnokeProcess, QueuesTickerMessagesAndRefusesBrokenOnes)
+{
+    StartVarnoke();
+    EXPECT_EQ(Send(kEventClassRssv, kEventShowTickerMessage, "Build\rAll tests passed\rPing\rblink\r3,9,77").result,
+              kNoErr);
+    EXPECT_TRUE(WaitForOutput("ticker message from \"Build\": \"All tests passed\" (priority 3, sound \"Ping\", "
+                              "effect \"blink\", message 9, process 77)"))
+        << Output().toStdString();
+
+    EXPECT_EQ(Send(kEventClassRssv, kEventShowTickerMessage, "Build\r\nAll tests passed").result, kGenericErr);
+    EXPECT_EQ(Send(kEventClassRssv, kEventShowTickerMessage, "only a source").result, kGenericErr);
+
+    std::string longSource(100, 'L');
+    EXPECT_EQ(Send(kEventClassRssv, kEventShowTickerMessage, longSource + "\nstill read").result, kNoErr);
+    EXPECT_TRUE(WaitForOutput("ticker message from \"" + QString(63, 'L') + "\": \"still read\" (priority 1"));
+
+    // An over-long text is cut, never refused or overrun.
+    EXPECT_EQ(Send(kEventClassRssv, kEventShowTickerMessage, "Flood\n" + std::string(5000, 'x')).result, kNoErr);
+    EXPECT_TRUE(WaitForOutput("ticker message from \"Flood\": \"" + QString(255, 'x') + "\""));
+}
+
+TEST_F(VarnokeProcess, HandsURLsToTheViewer)
+{
+    StartVarnoke();
+    EXPECT_EQ(Send(kEventClassGURL, kEventGetURL, "feed:http://127.0.0.1:9/x.rss").result, kNoErr);
+    EXPECT_TRUE(WaitForOutput("no viewer window for subscribing feed:http://127.0.0.1:9/x.rss"));
+    EXPECT_EQ(Send(kEventClassGURL, kEventGetURL, "http://127.0.0.1:9/page.html").result, kNoErr);
+    EXPECT_TRUE(WaitForOutput("no viewer window for loading http://127.0.0.1:9/page.html"));
+}
+
+TEST_F(VarnokeProcess, StartsAndQuitsItsAgents)
+{
+    StartVarnoke();
+    EXPECT_TRUE(WaitFor([] {
+        return IsMessageNameOwned(kCreatorQuenlo) && IsMessageNameOwned(kCreatorTarvish) &&
+               IsMessageNameOwned(kCreatorDrovik) && IsMessageNameOwned(kCreatorSaffrel);
+    })) << AgentLog().toStdString();
+    EXPECT_FALSE(IsMessageNameOwned(kCreatorPellick)); // no such program here: skipped silently
+    EXPECT_NE(GetMessageNameOwnerPID(kCreatorQuenlo), 0u);
+
+    EXPECT_EQ(Send(kEventClassAevt, kEventQuitApplication).result, kNoErr);
+    ASSERT_TRUE(m_varnoke.waitForFinished(10000));
+    EXPECT_EQ(m_varnoke.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(m_varnoke.exitCode(), 0);
+    EXPECT_TRUE(WaitFor([this] {
+        QString log = AgentLog();
+        return log.contains("quit quenlo") && log.contains("quit tarvish") && log.contains("quit drovik") &&
+               log.contains("quit saffrel");
+    })) << AgentLog().toStdString();
+}
+
+TEST_F(VarnokeProcess, DownloadAgentOutlivesQuitWhileItDownloads)
+{
+    StartVarnoke(2);
+    ASSERT_TRUE(WaitFor([] { return IsMessageNameOwned(kCreatorDrovik) && IsMessageNameOwned(kCreatorQuenlo); }));
+    EXPECT_EQ(Send(kEventClassAevt, kEventQuitApplication).result, kNoErr);
+    ASSERT_TRUE(m_varnoke.waitForFinished(10000));
+    EXPECT_TRUE(WaitFor([this] { return AgentLog().contains("quit quenlo"); }));
+    EXPECT_TRUE(IsMessageNameOwned(kCreatorDrovik));
+    EXPECT_FALSE(AgentLog().contains("quit drovik"));
+}
+
+TEST_F(VarnokeProcess, SecondStartHandsItsArgumentsOverAndExits)
+{
+    StartVarnoke();
+    QProcess second;
+    second.setProcessEnvironment(Environment(0));
+    second.start(Program(), {"feed:http://127.0.0.1:9/second.rss"});
+    ASSERT_TRUE(second.waitForFinished(10000));
+    EXPECT_EQ(second.exitCode(), 0);
+    EXPECT_TRUE(WaitForOutput("no viewer window for subscribing feed:http://127.0.0.1:9/second.rss"));
+
+    second.start(Program(), {});
+    ASSERT_TRUE(second.waitForFinished(10000));
+    EXPECT_EQ(second.exitCode(), 0);
+    EXPECT_EQ(m_varnoke.state(), QProcess::Running);
+}
+
+TEST_F(VarnokeProcess, TerminationRunsTheQuitSequence)
+{
+    StartVarnoke();
+    ASSERT_TRUE(WaitFor([] { return IsMessageNameOwned(kCreatorQuenlo); }));
+    ::kill(pid_t(m_varnoke.processId()), SIGTERM);
+    ASSERT_TRUE(m_varnoke.waitForFinished(10000));
+    EXPECT_EQ(m_varnoke.exitCode(), 0);
+    EXPECT_TRUE(WaitForOutput("quitting"));
+    EXPECT_TRUE(WaitFor([this] { return AgentLog().contains("quit quenlo"); }));
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication application(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
