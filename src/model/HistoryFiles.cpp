@@ -10,6 +10,7 @@
 
 #include <charconv>
 #include <cstdio>
+#include <deque>
 #include <limits>
 #include <new>
 #include <optional>
@@ -297,35 +298,47 @@ static bool HoldsHistoryText(const fs::path& file, const std::string& text)
     return existing && *existing == text;
 }
 
-static OSStatus SaveHistoryFile(const fs::path& file, const std::string& text)
+// Whether `file` must be written with `text`: not when it holds that text
+// already, nor when it could not be read at launch (kIOErr, so that the
+// caller learns that the history was not saved).
+static OSStatus CheckHistoryFileForSave(const fs::path& file, const std::string& text, bool& needsWrite)
 {
+    needsWrite = false;
     if (IsUnreadableHistoryFile(file)) {
         LogFailure("History file %s could not be read at launch; left as it is", file.c_str());
         return kIOErr;
     }
-    if (HoldsHistoryText(file, text))
-        return kNoErr;
-    return PutDataToFile(file, text);
+    needsWrite = !HoldsHistoryText(file, text);
+    return kNoErr;
 }
 
 static OSStatus SaveHistoryToFilesOrThrow(const SubscriptionList* list, const NewsList* news, const fs::path& folder)
 {
     HistoryTexts texts = MakeHistoryTextsFromNews(list, news);
     OSStatus firstFailure = kNoErr;
-    std::string ownHistory;
+    // Own-history texts are kept here so that the batch's views stay valid.
+    std::deque<std::string> ownHistories;
+    std::vector<FileData> writes;
     ForEachHistorySubscription(list, [&](const SubscriptionList& node) {
-        const std::string* text = &ownHistory;
+        const std::string* text = nullptr;
         if (WritesFromOwnHistory(node)) {
-            ownHistory.clear();
-            WriteHistory(ownHistory, node.history);
+            WriteHistory(ownHistories.emplace_back(), node.history);
+            text = &ownHistories.back();
         } else {
             text = &texts[&node];
         }
-        OSStatus status = SaveHistoryFile(folder / MakeHistoryFileName(node.name), *text);
+        fs::path file = folder / MakeHistoryFileName(node.name);
+        bool needsWrite = false;
+        OSStatus status = CheckHistoryFileForSave(file, *text, needsWrite);
         if (status != kNoErr && firstFailure == kNoErr)
             firstFailure = status;
+        // Subscriptions whose names map alike share a file: the last one wins.
+        std::erase_if(writes, [&file](const FileData& write) { return write.path == file; });
+        if (needsWrite)
+            writes.push_back(FileData{file, *text, FileMode::Normal});
     });
-    return firstFailure;
+    OSStatus writeStatus = PutDataToFiles(writes);
+    return firstFailure != kNoErr ? firstFailure : writeStatus;
 }
 
 OSStatus SaveHistoryToFiles(const SubscriptionList* list, const NewsList* news, const fs::path& folder)

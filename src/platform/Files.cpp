@@ -11,7 +11,10 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <algorithm>
+#include <memory>
 #include <new>
+#include <vector>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -175,14 +178,24 @@ static void SyncFolder(const fs::path& folder)
         LogFailure("Cannot flush folder %s: %s", folder.c_str(), std::strerror(errno));
 }
 
-OSStatus PutDataToFile(const fs::path& path, std::string_view data, FileMode mode)
+// A file written to its temporary and waiting to be flushed and renamed.
+struct PendingWrite {
+    fs::path target;
+    fs::path folder;
+    std::unique_ptr<TemporaryFile> temporary;
+};
+
+// Checks the target and writes `data` into a temporary file beside it with
+// the right mode; nothing is flushed or renamed yet.
+static OSStatus BeginWrite(const fs::path& path, std::string_view data, FileMode mode, PendingWrite& pending)
 {
     if (path.empty() || !path.has_filename())
         return kParamErr;
-    fs::path target = ResolveWriteTarget(path);
-    fs::path folder = target.parent_path().empty() ? fs::path(".") : target.parent_path();
+    pending.target = ResolveWriteTarget(path);
+    pending.folder = pending.target.parent_path().empty() ? fs::path(".") : pending.target.parent_path();
+    const fs::path& target = pending.target;
     struct stat folderInfo {};
-    if (::stat(folder.c_str(), &folderInfo) != 0 || !S_ISDIR(folderInfo.st_mode)) {
+    if (::stat(pending.folder.c_str(), &folderInfo) != 0 || !S_ISDIR(folderInfo.st_mode)) {
         LogFailure("Cannot write %s: no such folder", target.c_str());
         return kFileNotFoundErr;
     }
@@ -193,22 +206,75 @@ OSStatus PutDataToFile(const fs::path& path, std::string_view data, FileMode mod
         return kParamErr;
     }
 
-    TemporaryFile temporary(target);
+    pending.temporary = std::make_unique<TemporaryFile>(target);
+    TemporaryFile& temporary = *pending.temporary;
     if (!temporary.IsOpen())
         return FailWrite("create", target, temporary.OpenError());
     if (::fchmod(temporary.Descriptor(), ModeForWrite(exists ? &existing : nullptr, mode)) != 0)
         return FailWrite("mode", target, errno);
     if (!WriteAll(temporary.Descriptor(), data))
         return FailWrite("write", target, errno);
-    if (::fsync(temporary.Descriptor()) != 0)
-        return FailWrite("flush", target, errno);
-    if (temporary.Close() != 0)
-        return FailWrite("close", target, errno);
-    if (::rename(temporary.Path().c_str(), target.c_str()) != 0)
-        return FailWrite("rename", target, errno);
-    temporary.Commit();
-    SyncFolder(folder);
     return kNoErr;
+}
+
+// Closes the flushed temporary and renames it over the target.
+static OSStatus FinishWrite(PendingWrite& pending)
+{
+    TemporaryFile& temporary = *pending.temporary;
+    if (temporary.Close() != 0)
+        return FailWrite("close", pending.target, errno);
+    if (::rename(temporary.Path().c_str(), pending.target.c_str()) != 0)
+        return FailWrite("rename", pending.target, errno);
+    temporary.Commit();
+    return kNoErr;
+}
+
+OSStatus PutDataToFile(const fs::path& path, std::string_view data, FileMode mode)
+{
+    PendingWrite pending;
+    if (OSStatus status = BeginWrite(path, data, mode, pending); status != kNoErr)
+        return status;
+    if (::fsync(pending.temporary->Descriptor()) != 0)
+        return FailWrite("flush", pending.target, errno);
+    if (OSStatus status = FinishWrite(pending); status != kNoErr)
+        return status;
+    SyncFolder(pending.folder);
+    return kNoErr;
+}
+
+OSStatus PutDataToFiles(std::span<const FileData> files)
+{
+    OSStatus firstFailure = kNoErr;
+    auto note = [&firstFailure](OSStatus status) {
+        if (firstFailure == kNoErr)
+            firstFailure = status;
+    };
+    std::vector<PendingWrite> pending;
+    pending.reserve(files.size());
+    for (const FileData& file : files) {
+        PendingWrite write;
+        if (OSStatus status = BeginWrite(file.path, file.data, file.mode, write); status != kNoErr) {
+            note(status);
+            continue;
+        }
+        pending.push_back(std::move(write));
+    }
+    if (pending.empty())
+        return firstFailure;
+    // One flush of the volume puts every temporary's data on disk before
+    // any of them replaces an old file.
+    if (::syncfs(pending.front().temporary->Descriptor()) != 0)
+        return FailWrite("flush", pending.front().target, errno);
+    std::vector<fs::path> folders;
+    for (PendingWrite& write : pending) {
+        if (OSStatus status = FinishWrite(write); status != kNoErr)
+            note(status);
+        if (std::find(folders.begin(), folders.end(), write.folder) == folders.end())
+            folders.push_back(write.folder);
+    }
+    for (const fs::path& folder : folders)
+        SyncFolder(folder);
+    return firstFailure;
 }
 
 bool IsExistFile(const fs::path& path)

@@ -17,8 +17,8 @@ static bool gQuitting = false;
 /* ---- Targets ---- */
 
 static ShellOpeners gOpeners;
-static ShellViewer* gViewer = nullptr;
-static ShellTicker* gTicker = nullptr;
+static std::unique_ptr<ShellViewer> gViewer;
+static std::unique_ptr<ShellTicker> gTicker;
 
 void SetShellOpeners(const ShellOpeners& openers)
 {
@@ -32,22 +32,12 @@ const ShellOpeners& GetShellOpeners()
 
 ShellViewer* GetShellViewer()
 {
-    return gViewer;
+    return gViewer.get();
 }
 
 ShellTicker* GetShellTicker()
 {
-    return gTicker;
-}
-
-void SetShellViewer(ShellViewer* viewer)
-{
-    gViewer = viewer;
-}
-
-void SetShellTicker(ShellTicker* ticker)
-{
-    gTicker = ticker;
+    return gTicker.get();
 }
 
 namespace {
@@ -64,8 +54,6 @@ public:
     }
     void Close() override {}
 };
-
-LoggingTicker gLoggingTicker;
 
 } // namespace
 
@@ -92,8 +80,9 @@ void RunStartupSequence()
     RunOpener(gOpeners.initProxy);
     StartAgents();
     LoadSyndicList();
-    gViewer = gOpeners.openViewer ? gOpeners.openViewer() : nullptr;
-    gTicker = gOpeners.openTicker ? gOpeners.openTicker() : &gLoggingTicker;
+    if (gOpeners.openViewer)
+        gViewer = gOpeners.openViewer();
+    gTicker = gOpeners.openTicker ? gOpeners.openTicker() : std::make_unique<LoggingTicker>();
     // Bringing the file manager forward after a log-in start is not done on
     // this desktop: the session manager owns the stacking at log-in.
     gInited = true;
@@ -110,11 +99,11 @@ void RunQuitSequence()
     RunOpener(gOpeners.closePresetList);
     if (gViewer) {
         gViewer->Close();
-        gViewer = nullptr;
+        gViewer.reset();
     }
     if (gTicker) {
         gTicker->Close();
-        gTicker = nullptr;
+        gTicker.reset();
     }
     QuitAgents();
     LogInfo("quitting");

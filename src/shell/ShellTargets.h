@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -38,7 +39,7 @@ public:
     virtual bool IsWebLoading() const = 0;
     virtual WebBounds GetWebBounds() const = 0;
 
-    // The quit-time saves; the viewer tears itself down afterwards.
+    // The quit-time saves; the shell deletes the viewer afterwards.
     virtual void Close() = 0;
 };
 
@@ -52,8 +53,8 @@ public:
 
 // The modules that open windows at start-up register how to open them.
 struct ShellOpeners {
-    ShellViewer* (*openViewer)() = nullptr;
-    ShellTicker* (*openTicker)() = nullptr;
+    std::unique_ptr<ShellViewer> (*openViewer)() = nullptr;
+    std::unique_ptr<ShellTicker> (*openTicker)() = nullptr;
     void (*initSettings)() = nullptr;
     void (*initFilters)() = nullptr;
     void (*initProxy)() = nullptr;
@@ -63,8 +64,7 @@ struct ShellOpeners {
 void SetShellOpeners(const ShellOpeners& openers);
 const ShellOpeners& GetShellOpeners();
 
-// Null until the start-up sequence opened them (or when no module provides them).
+// Null until the start-up sequence opened them (or when no module provides
+// them). The shell owns both and deletes them after their Close at quit.
 ShellViewer* GetShellViewer();
 ShellTicker* GetShellTicker();
-void SetShellViewer(ShellViewer* viewer);
-void SetShellTicker(ShellTicker* ticker);

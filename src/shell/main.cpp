@@ -7,7 +7,10 @@
 #include "shell/Agents.h"
 #include "shell/Application.h"
 #include "shell/ShellTray.h"
+#include "shell/ShellTargets.h"
 #include "shell/SupportFolder.h"
+#include "settings/Environs.h"
+#include "viewer/HeadlessViewer.h"
 
 #include <QApplication>
 #include <QStringList>
@@ -44,6 +47,10 @@ int main(int argc, char** argv)
     QApplication::setQuitOnLastWindowClosed(false);
     QStringList arguments = QApplication::arguments().mid(1);
 
+    ShellOpeners openers;
+    openers.initSettings = InitEnvirons;
+    openers.openViewer = OpenHeadlessViewer;
+    SetShellOpeners(openers);
     InstallApplicationMessageHandlers();
     switch (OwnMessageName(kCreatorVarnoke)) {
     case NameOwnership::OwnedByOther:

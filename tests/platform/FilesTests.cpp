@@ -128,6 +128,23 @@ TEST(Files, PutDataToFileWritesThroughSymbolicLinks)
     EXPECT_EQ(GetDataFromFile(real), "new");
 }
 
+TEST(Files, PutDataToFilesReplacesEachFileAndGoesOnPastAFailure)
+{
+    TemporaryFolder folder;
+    ASSERT_EQ(PutDataToFile(folder / "old", "old and longer content"), kNoErr);
+    const FileData kFiles[] = {
+        {folder / "old", "new", FileMode::Normal},
+        {folder / "missing-folder" / "x", "lost", FileMode::Normal},
+        {folder / "secret", "password", FileMode::Private},
+    };
+    EXPECT_EQ(PutDataToFiles(kFiles), kFileNotFoundErr);
+    EXPECT_EQ(GetDataFromFile(folder / "old"), "new");
+    EXPECT_EQ(GetDataFromFile(folder / "secret"), "password");
+    EXPECT_EQ(ModeOf(folder / "secret"), 0600u);
+    EXPECT_EQ(CountItems(folder.Path()), 2u); // no temporaries left behind
+    EXPECT_EQ(PutDataToFiles({}), kNoErr);
+}
+
 TEST(Files, IsExistFileAndDeleteFile)
 {
     TemporaryFolder folder;

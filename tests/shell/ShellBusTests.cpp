@@ -240,6 +240,41 @@ TEST_F(VarnokeProcess, TerminationRunsTheQuitSequence)
     EXPECT_TRUE(WaitFor([this] { return AgentLog().contains("quit quenlo"); }));
 }
 
+TEST_F(VarnokeProcess, SavesTheSubscriptionsAtQuitAndKeepsADamagedFileAside)
+{
+    namespace fs = std::filesystem;
+    fs::path preferences = (m_root.path() + "/home/.config/varnoke").toStdString();
+    fs::path site = preferences / "Varnoke.site";
+
+    // A new user starts from the preset list and leaves with a file of their own.
+    StartVarnoke();
+    EXPECT_TRUE(WaitForOutput("loaded "));
+    EXPECT_EQ(Send(kEventClassAevt, kEventQuitApplication).result, kNoErr);
+    ASSERT_TRUE(m_varnoke.waitForFinished(10000));
+    ASSERT_TRUE(fs::exists(site)) << Output().toStdString();
+    constexpr uintmax_t kHeaderBytes = 64;
+    constexpr uintmax_t kRecordBytes = 5384;
+    uintmax_t size = fs::file_size(site);
+    EXPECT_EQ((size - kHeaderBytes) % kRecordBytes, 0u);
+    EXPECT_GT(size, kHeaderBytes + 2 * kRecordBytes);
+    EXPECT_EQ(fs::status(site).permissions() & fs::perms::all, fs::perms::owner_read | fs::perms::owner_write);
+
+    // Garbage in the file is kept aside, never replaced unseen.
+    const std::string garbage = "this is not a subscriptions file";
+    {
+        QFile file(QString::fromStdString(site.string()));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(garbage.data(), qint64(garbage.size()));
+    }
+    m_output.clear();
+    StartVarnoke();
+    EXPECT_EQ(Send(kEventClassAevt, kEventQuitApplication).result, kNoErr);
+    ASSERT_TRUE(m_varnoke.waitForFinished(10000));
+    QFile kept(QString::fromStdString((preferences / "Varnoke.site.damaged").string()));
+    ASSERT_TRUE(kept.open(QIODevice::ReadOnly)) << Output().toStdString();
+    EXPECT_EQ(kept.readAll().toStdString(), garbage);
+}
+
 } // namespace
 
 int main(int argc, char** argv)

@@ -1,0 +1,57 @@
+// Loading and saving the viewer's model. The order of the quit-time saves
+// matters: every file is replaced atomically, and history files that no
+// subscription names any more are removed only after the new ones exist.
+#include "viewer/ViewerModel.h"
+
+#include "model/HistoryFiles.h"
+#include "model/SubscriptionsFile.h"
+#include "platform/Log.h"
+
+NVWStaff* OpenViewerModel()
+{
+    auto* staff = new NVWStaff;
+    staff->subscriptions = LoadSubscriptionsFromFile();
+    if (staff->subscriptions)
+        LoadHistoryFromFiles(staff->subscriptions);
+    LogInfo("loaded %u subscriptions", CountSubscriptions(staff->subscriptions));
+    return staff;
+}
+
+OSStatus SaveViewerModel(const NVWStaff& staff)
+{
+    if (!staff.subscriptions)
+        return DeleteSubscriptionsFile();
+    OSStatus status = SaveSubscriptionsToFile(staff.subscriptions);
+    OSStatus historyStatus = SaveHistoryToFiles(staff.subscriptions, staff.news);
+    if (historyStatus == kNoErr)
+        DeleteUnusedHistoryFiles(staff.subscriptions);
+    else
+        LogFailure("history not saved (%d); the old files are kept", int(historyStatus));
+    return status != kNoErr ? status : historyStatus;
+}
+
+// A `history` read at launch belongs to nobody until the feed's first parse
+// replaces it with the global list; free those of feeds never parsed.
+static void DisposeLoadedHistory(SubscriptionList* list, const NewsList* news)
+{
+    for (SubscriptionList* node = list; node; node = node->next) {
+        if (node->history && node->history != news)
+            DisposeNewsList(node->history);
+        node->history = nullptr;
+        DisposeLoadedHistory(node->child, news);
+    }
+}
+
+OSStatus CloseViewerModel(NVWStaff* staff)
+{
+    if (!staff)
+        return kNoErr;
+    OSStatus status = SaveViewerModel(*staff);
+    if (status != kNoErr)
+        LogFailure("saving at quit failed (%d)", int(status));
+    DisposeLoadedHistory(staff->subscriptions, staff->news);
+    DisposeSubscriptionList(staff->subscriptions);
+    DisposeNewsList(staff->news);
+    delete staff;
+    return status;
+}
