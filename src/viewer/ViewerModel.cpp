@@ -1,9 +1,11 @@
-// Loading and saving the viewer's model. The order of the quit-time saves
+// Loading and saving the viewer's model: the tree, the history and the
+// permanent and retained news. The order of the quit-time saves
 // matters: every file is replaced atomically, and history files that no
 // subscription names any more are removed only after the new ones exist.
 #include "viewer/ViewerModel.h"
 
 #include "model/HistoryFiles.h"
+#include "feeds/PermanentsFile.h"
 #include "model/SubscriptionsFile.h"
 #include "platform/Log.h"
 
@@ -11,9 +13,12 @@ NVWStaff* OpenViewerModel()
 {
     auto* staff = new NVWStaff;
     staff->subscriptions = LoadSubscriptionsFromFile();
-    if (staff->subscriptions)
+    if (staff->subscriptions) {
         LoadHistoryFromFiles(staff->subscriptions);
-    LogInfo("loaded %u subscriptions", CountSubscriptions(staff->subscriptions));
+        staff->news = GetSavedNewsFromRdfFiles(staff->subscriptions, GetPermanentRdfFile(), GetRetainRdfFile());
+    }
+    LogInfo("loaded %u subscriptions and %u saved news", CountSubscriptions(staff->subscriptions),
+            CountNews(staff->news));
     return staff;
 }
 
@@ -27,7 +32,12 @@ OSStatus SaveViewerModel(const NVWStaff& staff)
         DeleteUnusedHistoryFiles(staff.subscriptions);
     else
         LogFailure("history not saved (%d); the old files are kept", int(historyStatus));
-    return status != kNoErr ? status : historyStatus;
+    OSStatus permanentsStatus = SavePermanentsAtQuit(GetPermanentRdfFile(), staff.news);
+    for (OSStatus each : {status, historyStatus, permanentsStatus}) {
+        if (each != kNoErr)
+            return each;
+    }
+    return kNoErr;
 }
 
 // A `history` read at launch belongs to nobody until the feed's first parse

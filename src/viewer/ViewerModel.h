@@ -17,13 +17,15 @@ struct NVWStaff {
     StatusStack status;
 };
 
-// Loads the subscriptions file (or the preset list) and the history files.
+// Loads the subscriptions file (or the preset list), the history files, and
+// the permanent and retained news into the global list.
 // Never fails: a file that cannot be read leaves its part empty, and the
 // readers keep the damaged file aside so that no save replaces it unseen.
 NVWStaff* OpenViewerModel();
 
 // The quit-time saves, in order: the subscriptions file (deleted when the
-// tree is empty), the history files, then the model is freed. The history is
+// tree is empty, and then nothing else is saved), the history files, the
+// permanent news (deleted when none is permanent), then the model is freed. The history is
 // written before stale files are removed, so it exists on disk at every
 // moment. Returns the first failing status; the model is freed regardless.
 OSStatus CloseViewerModel(NVWStaff* staff);

@@ -1,6 +1,8 @@
 // Varnoke's message interface end to end: a real Varnoke process on the
 // private session bus this test runs under, stand-in agents beside it in a
 // scratch install tree, and messages sent the way other programs send them.
+#include "feeds/PermanentsFile.h"
+#include "model/NewsList.h"
 #include "platform/Messages.h"
 #include "shell/Agents.h"
 #include "shell/Application.h"
@@ -273,6 +275,39 @@ TEST_F(VarnokeProcess, SavesTheSubscriptionsAtQuitAndKeepsADamagedFileAside)
     QFile kept(QString::fromStdString((preferences / "Varnoke.site.damaged").string()));
     ASSERT_TRUE(kept.open(QIODevice::ReadOnly)) << Output().toStdString();
     EXPECT_EQ(kept.readAll().toStdString(), garbage);
+}
+
+TEST_F(VarnokeProcess, KeepsPermanentNewsAcrossRuns)
+{
+    namespace fs = std::filesystem;
+    StartVarnoke(); // the first run writes the user's subscriptions from the preset
+    EXPECT_EQ(Send(kEventClassAevt, kEventQuitApplication).result, kNoErr);
+    ASSERT_TRUE(m_varnoke.waitForFinished(10000));
+
+    SubscriptionList feed;
+    feed.siteType = kSiteTypeRSS;
+    feed.accessURL = "https://lwn.net/headlines/rss";
+    NewsList item;
+    item.type = kNewsTypeFeed;
+    item.flags = kNewsFlagPermanent | kNewsFlagRead;
+    item.parent = &feed;
+    item.headline = "Kernel release <b>notes</b>";
+    item.linkURL = "https://lwn.net/Articles/1/";
+    item.description = "<p>Line one</p>\n<p>Line two &amp; more</p>";
+    item.encodingName = "UTF-8";
+    fs::path permanents = (m_root.path() + "/home/.local/share/varnoke/Permanents.rdf").toStdString();
+    ASSERT_EQ(SavePermanentsAsRdf(permanents, &item), kNoErr);
+
+    m_output.clear();
+    StartVarnoke();
+    EXPECT_TRUE(WaitForOutput("and 1 saved news")) << Output().toStdString();
+    EXPECT_EQ(Send(kEventClassAevt, kEventQuitApplication).result, kNoErr);
+    ASSERT_TRUE(m_varnoke.waitForFinished(10000));
+    QFile saved(QString::fromStdString(permanents.string()));
+    ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+    QByteArray document = saved.readAll();
+    EXPECT_TRUE(document.contains("Kernel release")) << document.toStdString();
+    EXPECT_TRUE(document.contains("https://lwn.net/headlines/rss"));
 }
 
 } // namespace

@@ -1,0 +1,446 @@
+// Date reading and writing. The readers scan the text once with a small
+// cursor that never reads past the text's end, collect the wall-clock fields,
+// and leave the zone arithmetic to two conversions: wall time as local time,
+// or wall time in a zone turned into local time through Unix time.
+#include "feeds/Dates.h"
+
+#include "model/NewsList.h"
+#include "platform/Clock.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <ctime>
+#include <limits>
+#include <optional>
+
+constexpr int64_t kSecondsPerMinute = 60;
+constexpr int64_t kSecondsPerHour = 3600;
+constexpr int64_t kSecondsPerDay = 86400;
+constexpr int64_t kDaysPer400Years = 146097;
+constexpr int64_t kDaysFrom0000To1970 = 719468; // from 1 March of year 0, the civil-days origin
+
+// Numbers in dates saturate here, far beyond any date the clock holds, so no
+// text can overflow the arithmetic.
+constexpr int64_t kMaxDateNumber = 1'000'000'000;
+// Unix times handed to the C library stay within this, which the 1904 clock
+// clamps long before.
+constexpr int64_t kMaxUnixTimeMagnitude = int64_t(1) << 36;
+
+constexpr int64_t kCenturyYearLimit = 40;     // two-digit years below this are 20xx
+constexpr int64_t kTwoDigitYearLimit = 140;   // years below this (and from 40) are 19xx
+constexpr int64_t kYear2000 = 2000;
+constexpr int64_t kYear1900 = 1900;
+constexpr int64_t kFirstW3CYear = 2000;
+
+constexpr int64_t kMaxMonth = 12;
+constexpr int64_t kMaxDay = 31;
+constexpr int64_t kMaxHour = 24;
+constexpr int64_t kMaxMinute = 60;
+constexpr int64_t kMaxSecond = 60;
+constexpr int64_t kHoursAndMinutesDigits = 4; // "+0900"
+constexpr int64_t kHoursDigits = 2;           // "+09"
+constexpr int64_t kHundred = 100;
+constexpr int kLastMilitaryZoneBeforeJ = 'I'; // A-I: -1 to -9 hours
+constexpr int kLastWesternMilitaryZone = 'M'; // K-M: -10 to -12 hours
+
+/* ---- Wall time ---- */
+
+struct WallTime {
+    int64_t year = 0;
+    int64_t month = 1;
+    int64_t day = 1;
+    int64_t hour = 0;
+    int64_t minute = 0;
+    int64_t second = 0;
+};
+
+// Days from 1970-01-01 to the civil date (proleptic Gregorian); the day may
+// lie outside its month and counts on from the month's start.
+static int64_t DaysFromCivil(int64_t year, int64_t month, int64_t day)
+{
+    year -= month <= 2 ? 1 : 0;
+    const int64_t era = (year >= 0 ? year : year - 399) / 400;
+    const int64_t yearOfEra = year - era * 400;
+    const int64_t dayOfYear = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
+    const int64_t dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
+    return era * kDaysPer400Years + dayOfEra - kDaysFrom0000To1970;
+}
+
+// The wall time's seconds from 1970-01-01 00:00 on the same clock.
+static int64_t SecondsSince1970(const WallTime& time)
+{
+    return DaysFromCivil(time.year, time.month, time.day) * kSecondsPerDay + time.hour * kSecondsPerHour +
+           time.minute * kSecondsPerMinute + time.second;
+}
+
+static uint32_t ClampToClock(int64_t seconds)
+{
+    return uint32_t(std::clamp<int64_t>(seconds, 0, std::numeric_limits<uint32_t>::max()));
+}
+
+// The wall time read as local time: the 1904 clock counts local wall time.
+static uint32_t LocalSecsFromWallTime(const WallTime& time)
+{
+    return ClampToClock(SecondsSince1970(time) + kSecondsFrom1904To1970);
+}
+
+// The wall time of a zone `zoneOffset` seconds east of UTC, as local time
+// with the offset in force at that moment.
+static uint32_t LocalSecsFromZonedWallTime(const WallTime& time, int64_t zoneOffset)
+{
+    const int64_t unixTime =
+        std::clamp(SecondsSince1970(time) - zoneOffset, -kMaxUnixTimeMagnitude, kMaxUnixTimeMagnitude);
+    return DateTimeFromUnixTime(time_t(unixTime));
+}
+
+static int64_t AdjustTwoDigitYear(int64_t year)
+{
+    if (year < kCenturyYearLimit)
+        return year + kYear2000;
+    if (year < kTwoDigitYearLimit)
+        return year + kYear1900;
+    return year;
+}
+
+/* ---- Scanning ---- */
+
+static bool IsDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
+
+static bool IsLetter(char c)
+{
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
+static char UpperASCII(char c)
+{
+    return (c >= 'a' && c <= 'z') ? char(c - 'a' + 'A') : c;
+}
+
+static bool EqualIgnoringASCIICase(std::string_view a, std::string_view b)
+{
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return UpperASCII(x) == UpperASCII(y); });
+}
+
+// A read position in a date text. Every read checks the end.
+class DateScanner {
+public:
+    explicit DateScanner(std::string_view text) : text_(text) {}
+
+    bool AtEnd() const { return at_ >= text_.size(); }
+    char Peek() const { return AtEnd() ? '\0' : text_[at_]; }
+    char PeekAfter() const { return at_ + 1 < text_.size() ? text_[at_ + 1] : '\0'; }
+    std::string_view Rest() const { return AtEnd() ? std::string_view() : text_.substr(at_); }
+
+    bool Consume(char c)
+    {
+        if (Peek() != c || AtEnd())
+            return false;
+        ++at_;
+        return true;
+    }
+    void SkipBlanks()
+    {
+        while (!AtEnd() && (text_[at_] == ' ' || text_[at_] == '\t'))
+            ++at_;
+    }
+    void SkipWhiteSpace()
+    {
+        while (!AtEnd() && std::string_view(" \t\r\n\v\f").find(text_[at_]) != std::string_view::npos)
+            ++at_;
+    }
+    void SkipToDigit()
+    {
+        while (!AtEnd() && !IsDigit(text_[at_]))
+            ++at_;
+    }
+    // Skips a word (a run of anything but blanks) and the blanks after it.
+    void SkipToken()
+    {
+        while (!AtEnd() && text_[at_] != ' ' && text_[at_] != '\t')
+            ++at_;
+        SkipBlanks();
+    }
+    // Decimal digits at the position; `count` receives how many (0: value 0).
+    int64_t ReadNumber(int& count)
+    {
+        int64_t value = 0;
+        count = 0;
+        while (!AtEnd() && IsDigit(text_[at_])) {
+            value = std::min(value * 10 + (text_[at_] - '0'), kMaxDateNumber);
+            ++at_;
+            ++count;
+        }
+        return value;
+    }
+    int64_t ReadNumber()
+    {
+        int count = 0;
+        return ReadNumber(count);
+    }
+    void SkipDigits()
+    {
+        while (!AtEnd() && IsDigit(text_[at_]))
+            ++at_;
+    }
+    std::string_view ReadLetters()
+    {
+        const size_t start = at_;
+        while (!AtEnd() && IsLetter(text_[at_]))
+            ++at_;
+        return text_.substr(start, at_ - start);
+    }
+
+private:
+    std::string_view text_;
+    size_t at_ = 0;
+};
+
+// The first of "Jan" ... "Dec", in that order, found anywhere in `text`;
+// 1 to 12, or null.
+static std::optional<int64_t> FindMonth(std::string_view text)
+{
+    for (size_t i = 0; i < kMnthStr.size(); ++i) {
+        if (text.find(kMnthStr[i]) != std::string_view::npos)
+            return int64_t(i + 1);
+    }
+    return std::nullopt;
+}
+
+// "hh:mm:ss", the minutes and seconds optional; missing numbers read as 0.
+static void ReadClockTime(DateScanner& scanner, WallTime& time)
+{
+    time.hour = scanner.ReadNumber();
+    if (!scanner.Consume(':'))
+        return;
+    time.minute = scanner.ReadNumber();
+    if (!scanner.Consume(':'))
+        return;
+    time.second = scanner.ReadNumber();
+}
+
+// The fields shared by HTTP and RFC 822 dates: the day, a month name, the year
+// and the time. Null when there is no digit or no month name.
+static std::optional<WallTime> ReadMailStyleDate(DateScanner& scanner)
+{
+    WallTime time;
+    scanner.SkipBlanks();
+    scanner.SkipToDigit();
+    if (scanner.AtEnd())
+        return std::nullopt;
+    time.day = scanner.ReadNumber();
+    scanner.SkipToken();
+    if (scanner.AtEnd())
+        return std::nullopt;
+    std::optional<int64_t> month = FindMonth(scanner.Rest());
+    if (!month)
+        return std::nullopt;
+    time.month = *month;
+    scanner.SkipToken();
+    time.year = AdjustTwoDigitYear(scanner.ReadNumber());
+    scanner.SkipToken();
+    ReadClockTime(scanner, time);
+    return time;
+}
+
+/* ---- The local offset ---- */
+
+static OSStatus GetGMTDeltaAtUnixTime(time_t unixTime, int32_t& delta)
+{
+    tm local{};
+    if (localtime_r(&unixTime, &local) == nullptr)
+        return kGenericErr;
+    delta = int32_t(local.tm_gmtoff);
+    return kNoErr;
+}
+
+OSStatus GetGMTDelta(int32_t& delta)
+{
+    return GetGMTDeltaAtUnixTime(time(nullptr), delta);
+}
+
+OSStatus GetGMTDelta(uint32_t dateTime, int32_t& delta)
+{
+    return GetGMTDeltaAtUnixTime(UnixTimeFromDateTime(dateTime), delta);
+}
+
+/* ---- HTTP dates ---- */
+
+std::string SecsToHttpDate(uint32_t secs)
+{
+    const time_t unixTime = UnixTimeFromDateTime(secs);
+    tm gmt{};
+    if (gmtime_r(&unixTime, &gmt) == nullptr)
+        return {};
+    char text[64];
+    std::snprintf(text, sizeof text, "%s, %02d %s %d %02d:%02d:%02d GMT", kWeekStr[size_t(gmt.tm_wday)].data(),
+                  gmt.tm_mday, kMnthStr[size_t(gmt.tm_mon)].data(), gmt.tm_year + 1900, gmt.tm_hour, gmt.tm_min,
+                  gmt.tm_sec);
+    return text;
+}
+
+uint32_t HttpDateToSecs(std::string_view httpDate)
+{
+    DateScanner scanner(httpDate);
+    std::optional<WallTime> time = ReadMailStyleDate(scanner);
+    if (!time)
+        return 0;
+    return LocalSecsFromZonedWallTime(*time, 0);
+}
+
+/* ---- Item dates ---- */
+
+static void SetNoDate(NewsList& news)
+{
+    news.dateTime = GetDateTime();
+    news.dateFlags = kDateFlagNoDate;
+}
+
+static void SetDate(NewsList& news, uint32_t dateTime, uint32_t dateFlags)
+{
+    news.dateTime = dateTime;
+    news.dateFlags = dateFlags;
+}
+
+// "Z", or "+" / "-" and hh:mm, hhmm or hh; seconds east of UTC, or null.
+static std::optional<int64_t> ReadW3CZone(DateScanner& scanner)
+{
+    if (scanner.Consume('Z') || scanner.Consume('z'))
+        return 0;
+    const int64_t sign = scanner.Consume('+') ? 1 : scanner.Consume('-') ? -1 : 0;
+    if (sign == 0)
+        return std::nullopt;
+    int count = 0;
+    int64_t hours = scanner.ReadNumber(count);
+    int64_t minutes = 0;
+    if (count == kHoursAndMinutesDigits) {
+        minutes = hours % kHundred;
+        hours /= kHundred;
+    } else if (count > 0 && count <= kHoursDigits) {
+        if (scanner.Consume(':')) {
+            minutes = scanner.ReadNumber(count);
+            if (count == 0)
+                return std::nullopt;
+        }
+    } else {
+        return std::nullopt;
+    }
+    if (hours > kMaxHour || minutes > kMaxMinute)
+        return std::nullopt;
+    return sign * (hours * kSecondsPerHour + minutes * kSecondsPerMinute);
+}
+
+void W3CDateDecode(NewsList& news)
+{
+    DateScanner scanner(news.date.view());
+    scanner.SkipWhiteSpace();
+    WallTime time;
+    time.year = scanner.ReadNumber();
+    if (time.year < kFirstW3CYear || !scanner.Consume('-'))
+        return SetNoDate(news);
+    time.month = scanner.ReadNumber();
+    if (time.month < 1 || time.month > kMaxMonth || !scanner.Consume('-'))
+        return SetNoDate(news);
+    time.day = scanner.ReadNumber();
+    if (time.day < 1 || time.day > kMaxDay)
+        return SetNoDate(news);
+    if (!scanner.Consume('T'))
+        return SetDate(news, LocalSecsFromWallTime(time), kDateFlagDateOnly);
+    time.hour = scanner.ReadNumber();
+    if (time.hour > kMaxHour || !scanner.Consume(':'))
+        return SetDate(news, LocalSecsFromWallTime(time), kDateFlagDateOnly);
+    time.minute = scanner.ReadNumber();
+    if (time.minute > kMaxMinute)
+        return SetDate(news, LocalSecsFromWallTime(time), kDateFlagDateOnly);
+    if (scanner.Consume(':')) {
+        time.second = scanner.ReadNumber();
+        if (time.second > kMaxSecond)
+            return SetDate(news, LocalSecsFromWallTime(time), kDateFlagDateOnly);
+    }
+    if (scanner.Consume('.') || scanner.Consume(','))
+        scanner.SkipDigits();
+    std::optional<int64_t> zone = ReadW3CZone(scanner);
+    if (!zone)
+        return SetDate(news, LocalSecsFromWallTime(time), 0);
+    SetDate(news, LocalSecsFromZonedWallTime(time, *zone), 0);
+}
+
+// The military letter's offset in hours: A-I -1..-9, K-M -10..-12,
+// N-Y +1..+12, Z and J 0.
+static int64_t MilitaryZoneHours(char letter)
+{
+    letter = UpperASCII(letter);
+    if (letter >= 'A' && letter <= kLastMilitaryZoneBeforeJ)
+        return -(letter - 'A' + 1);
+    if (letter >= 'K' && letter <= kLastWesternMilitaryZone)
+        return -(letter - 'K' + 10);
+    if (letter >= 'N' && letter <= 'Y')
+        return letter - 'N' + 1;
+    return 0;
+}
+
+// The zone of an RFC 822 date, in seconds east of UTC; null for local time.
+static std::optional<int64_t> ReadRFC822Zone(DateScanner& scanner)
+{
+    scanner.SkipBlanks();
+    const std::string_view rest = scanner.Rest();
+    const char first = scanner.Peek();
+    if (first == '+' || first == '-') {
+        const int64_t sign = first == '+' ? 1 : -1;
+        scanner.Consume(first);
+        int count = 0;
+        int64_t number = scanner.ReadNumber(count);
+        if (count > 0) {
+            int64_t hours = number / kHundred;
+            int64_t minutes = number % kHundred;
+            if (count <= kHoursDigits) {
+                hours = number;
+                minutes = scanner.Consume(':') ? scanner.ReadNumber() : 0;
+            }
+            return sign * (hours * kSecondsPerHour + minutes * kSecondsPerMinute);
+        }
+    } else if (IsLetter(first) && !IsLetter(scanner.PeekAfter())) {
+        return MilitaryZoneHours(first) * kSecondsPerHour;
+    } else if (IsLetter(first)) {
+        std::string_view name = scanner.ReadLetters();
+        if (EqualIgnoringASCIICase(name, "GMT") || EqualIgnoringASCIICase(name, "UT") ||
+            EqualIgnoringASCIICase(name, "UTC"))
+            return 0;
+    }
+    for (const ZoneType& zone : kZoneType) {
+        if (rest.find(zone.name) != std::string_view::npos)
+            return zone.hour * kSecondsPerHour;
+    }
+    return std::nullopt;
+}
+
+void POPDateDecode(NewsList& news)
+{
+    DateScanner scanner(news.date.view());
+    std::optional<WallTime> time = ReadMailStyleDate(scanner);
+    if (!time || time->day > kMaxDay || time->hour > kMaxHour || time->minute > kMaxMinute ||
+        time->second > kMaxSecond)
+        return SetNoDate(news);
+    std::optional<int64_t> zone = ReadRFC822Zone(scanner);
+    if (!zone)
+        return SetDate(news, LocalSecsFromWallTime(*time), 0);
+    SetDate(news, LocalSecsFromZonedWallTime(*time, *zone), 0);
+}
+
+std::string W3CDateEncode(uint32_t secs)
+{
+    const time_t unixTime = UnixTimeFromDateTime(secs);
+    tm local{};
+    if (localtime_r(&unixTime, &local) == nullptr)
+        return {};
+    const long offset = local.tm_gmtoff;
+    const long magnitude = offset < 0 ? -offset : offset;
+    char text[64];
+    std::snprintf(text, sizeof text, "%d-%02d-%02dT%02d:%02d:%02d%c%02ld%02ld", local.tm_year + 1900,
+                  local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec, offset < 0 ? '-' : '+',
+                  magnitude / kSecondsPerHour, magnitude % kSecondsPerHour / kSecondsPerMinute);
+    return text;
+}

@@ -1,0 +1,490 @@
+// Character-reference decoding for byte texts (in place, bounded by the
+// buffer's capacity) and for UTF-8 strings, with the named-entity tables.
+// What counts as a reference is decided once, in ReadReference, for both
+// byte decoders.
+#include "feeds/References.h"
+
+#include "feeds/ByteScan.h"
+#include "feeds/UTF8.h"
+
+#include <algorithm>
+
+/* ---- Tables ---- */
+
+extern const std::array<HTMLSpecialRow, kHTMLSpecialRows> HTMLSpecial;
+constexpr std::array<HTMLSpecialRow, kHTMLSpecialRows> HTMLSpecial = {{
+    {0x20, "nbsp;"}, {0x22, "quot;"}, {0x26, "amp;"}, {0x27, "rsquo;"}, {0x3C, "lt;"}, {0x3E, "gt;"},
+    {0x27, "apos;"},
+    {0xA1, "iexcl;"}, {0xA2, "cent;"}, {0xA3, "pound;"}, {0xA4, "curren;"}, {0xA5, "yen;"},
+    {0xA6, "brvbar;"}, {0xA8, "uml;"}, {0xA9, "copy;"}, {0xAA, "ordf;"}, {0xAB, "laquo;"},
+    {0xAC, "not;"}, {0xAD, "shy;"}, {0xAE, "reg;"}, {0xAF, "macr;"}, {0xB0, "deg;"},
+    {0xB1, "plusmn;"}, {0xB2, "sup2;"}, {0xB3, "sup3;"}, {0xB4, "acute;"}, {0xB5, "micro;"},
+    {0xB6, "para;"}, {0xB7, "middot;"}, {0xB8, "cedil;"}, {0xB9, "sup1;"}, {0xBA, "ordm;"},
+    {0xBB, "raquo;"}, {0xBC, "frac14;"}, {0xBD, "frac12;"}, {0xBE, "frac34;"}, {0xBF, "iquest;"},
+    {0xC0, "Agrave;"}, {0xC1, "Aacute;"}, {0xC2, "Acirc;"}, {0xC3, "Atilde;"}, {0xC4, "Auml;"},
+    {0xC5, "Aring;"}, {0xC6, "AElig;"}, {0xC7, "Ccedil;"}, {0xC8, "Egrave;"}, {0xC9, "Eacute;"},
+    {0xCA, "Ecirc;"}, {0xCB, "Euml;"}, {0xCC, "Igrave;"}, {0xCD, "Iacute;"}, {0xCE, "Icirc;"},
+    {0xCF, "Iuml;"}, {0xD0, "ETH;"}, {0xD1, "Ntilde;"}, {0xD2, "Ograve;"}, {0xD3, "Oacute;"},
+    {0xD4, "Ocirc;"}, {0xD5, "Otilde;"}, {0xD6, "Ouml;"}, {0xD7, "times;"}, {0xD8, "Oslash;"},
+    {0xD9, "Ugrave;"}, {0xDA, "Uacute;"}, {0xDB, "Ucirc;"}, {0xDC, "Uuml;"}, {0xDD, "Yacute;"},
+    {0xDE, "THORN;"}, {0xDF, "szlig;"}, {0xE0, "agrave;"}, {0xE1, "aacute;"}, {0xE2, "acirc;"},
+    {0xE3, "atilde;"}, {0xE4, "auml;"}, {0xE5, "aring;"}, {0xE6, "aelig;"}, {0xE7, "ccedil;"},
+    {0xE8, "egrave;"}, {0xE9, "eacute;"}, {0xEA, "ecirc;"}, {0xEB, "euml;"}, {0xEC, "igrave;"},
+    {0xED, "iacute;"}, {0xEE, "icirc;"}, {0xEF, "iuml;"}, {0xF0, "eth;"}, {0xF1, "ntilde;"},
+    {0xF2, "ograve;"}, {0xF3, "oacute;"}, {0xF4, "ocirc;"}, {0xF5, "otilde;"}, {0xF6, "ouml;"},
+    {0xF7, "divide;"}, {0xF8, "oslash;"}, {0xF9, "ugrave;"}, {0xFA, "uacute;"}, {0xFB, "ucirc;"},
+    {0xFC, "uuml;"}, {0xFD, "yacute;"}, {0xFE, "thorn;"}, {0xFF, "yuml;"},
+    {0x00, ""},
+}};
+
+// A named character reference:
+//   name       the entity name without "&" and ";"
+//   codePoint  the Unicode character it stands for
+struct NamedCharacter {
+    std::string_view name;
+    uint32_t codePoint;
+};
+
+// The HTML 4 names that HTMLSpecial lacks: "sect", the symbols and Greek
+// letters, and the special characters beyond Latin-1. Names HTMLSpecial
+// has ("rsquo" among them) are left out, so its rows keep their values.
+constexpr NamedCharacter kOtherHTMLNames[] = {
+    {"sect", 167},
+    {"OElig", 338}, {"oelig", 339}, {"Scaron", 352}, {"scaron", 353}, {"Yuml", 376}, {"fnof", 402},
+    {"circ", 710}, {"tilde", 732},
+    {"Alpha", 913}, {"Beta", 914}, {"Gamma", 915}, {"Delta", 916}, {"Epsilon", 917}, {"Zeta", 918},
+    {"Eta", 919}, {"Theta", 920}, {"Iota", 921}, {"Kappa", 922}, {"Lambda", 923}, {"Mu", 924},
+    {"Nu", 925}, {"Xi", 926}, {"Omicron", 927}, {"Pi", 928}, {"Rho", 929}, {"Sigma", 931},
+    {"Tau", 932}, {"Upsilon", 933}, {"Phi", 934}, {"Chi", 935}, {"Psi", 936}, {"Omega", 937},
+    {"alpha", 945}, {"beta", 946}, {"gamma", 947}, {"delta", 948}, {"epsilon", 949}, {"zeta", 950},
+    {"eta", 951}, {"theta", 952}, {"iota", 953}, {"kappa", 954}, {"lambda", 955}, {"mu", 956},
+    {"nu", 957}, {"xi", 958}, {"omicron", 959}, {"pi", 960}, {"rho", 961}, {"sigmaf", 962},
+    {"sigma", 963}, {"tau", 964}, {"upsilon", 965}, {"phi", 966}, {"chi", 967}, {"psi", 968},
+    {"omega", 969}, {"thetasym", 977}, {"upsih", 978}, {"piv", 982},
+    {"ensp", 8194}, {"emsp", 8195}, {"thinsp", 8201}, {"zwnj", 8204}, {"zwj", 8205}, {"lrm", 8206},
+    {"rlm", 8207}, {"ndash", 8211}, {"mdash", 8212}, {"lsquo", 8216}, {"sbquo", 8218},
+    {"ldquo", 8220}, {"rdquo", 8221}, {"bdquo", 8222}, {"dagger", 8224}, {"Dagger", 8225},
+    {"bull", 8226}, {"hellip", 8230}, {"permil", 8240}, {"prime", 8242}, {"Prime", 8243},
+    {"lsaquo", 8249}, {"rsaquo", 8250}, {"oline", 8254}, {"frasl", 8260}, {"euro", 8364},
+    {"image", 8465}, {"weierp", 8472}, {"real", 8476}, {"trade", 8482}, {"alefsym", 8501},
+    {"larr", 8592}, {"uarr", 8593}, {"rarr", 8594}, {"darr", 8595}, {"harr", 8596}, {"crarr", 8629},
+    {"lArr", 8656}, {"uArr", 8657}, {"rArr", 8658}, {"dArr", 8659}, {"hArr", 8660},
+    {"forall", 8704}, {"part", 8706}, {"exist", 8707}, {"empty", 8709}, {"nabla", 8711},
+    {"isin", 8712}, {"notin", 8713}, {"ni", 8715}, {"prod", 8719}, {"sum", 8721}, {"minus", 8722},
+    {"lowast", 8727}, {"radic", 8730}, {"prop", 8733}, {"infin", 8734}, {"ang", 8736}, {"and", 8743},
+    {"or", 8744}, {"cap", 8745}, {"cup", 8746}, {"int", 8747}, {"there4", 8756}, {"sim", 8764},
+    {"cong", 8773}, {"asymp", 8776}, {"ne", 8800}, {"equiv", 8801}, {"le", 8804}, {"ge", 8805},
+    {"sub", 8834}, {"sup", 8835}, {"nsub", 8836}, {"sube", 8838}, {"supe", 8839}, {"oplus", 8853},
+    {"otimes", 8855}, {"perp", 8869}, {"sdot", 8901}, {"lceil", 8968}, {"rceil", 8969},
+    {"lfloor", 8970}, {"rfloor", 8971}, {"lang", 9001}, {"rang", 9002}, {"loz", 9674},
+    {"spades", 9824}, {"clubs", 9827}, {"hearts", 9829}, {"diams", 9830},
+};
+
+constexpr size_t kOtherHTMLNameCount = std::size(kOtherHTMLNames);
+constexpr size_t kNamedCharacterCount = kHTMLSpecialRows - 1 + kOtherHTMLNameCount;
+
+// Every name the decoders know, sorted by name for a binary search. The
+// names are disjoint, so the order of HTMLSpecial decides nothing here.
+constexpr auto kNamedCharacters = [] {
+    std::array<NamedCharacter, kNamedCharacterCount> all{};
+    size_t count = 0;
+    for (const HTMLSpecialRow& row : HTMLSpecial) {
+        std::string_view symbol(row.symbol);
+        if (symbol.empty())
+            break;
+        all[count++] = {symbol.substr(0, symbol.size() - 1), row.value};
+    }
+    for (const NamedCharacter& other : kOtherHTMLNames)
+        all[count++] = other;
+    std::sort(all.begin(), all.end(),
+              [](const NamedCharacter& a, const NamedCharacter& b) { return a.name < b.name; });
+    return all;
+}();
+
+static_assert(std::adjacent_find(kNamedCharacters.begin(), kNamedCharacters.end(),
+                                 [](const NamedCharacter& a, const NamedCharacter& b) {
+                                     return a.name == b.name;
+                                 }) == kNamedCharacters.end(),
+              "a name may stand for one character only");
+
+// The longest entity name known, "thetasym".
+constexpr size_t kMaxEntityNameBytes = 8;
+
+constexpr uint32_t kFirstPrintableCode = 32;
+constexpr uint32_t kLastASCIICode = 127;
+constexpr uint32_t kLastLatin1Code = 255;
+constexpr uint32_t kBeyondUnicode = 0x110000;
+constexpr uint32_t kFirstSurrogate = 0xD800;
+constexpr uint32_t kLastSurrogate = 0xDFFF;
+constexpr int kDecimalBase = 10;
+constexpr int kHexadecimalBase = 16;
+
+/* ---- The named-entity lookup ---- */
+
+uint8_t HTMLSpecialChar(std::string_view name, size_t& length)
+{
+    for (const HTMLSpecialRow& row : HTMLSpecial) {
+        std::string_view symbol(row.symbol);
+        if (symbol.empty())
+            break;
+        if (name.substr(0, symbol.size()) == symbol) {
+            length = symbol.size();
+            return row.value;
+        }
+    }
+    return 0;
+}
+
+static bool IsEntityNameChar(char c)
+{
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+}
+
+static std::optional<uint32_t> FindNamedCharacter(std::string_view name)
+{
+    auto found = std::lower_bound(kNamedCharacters.begin(), kNamedCharacters.end(), name,
+                                  [](const NamedCharacter& entry, std::string_view key) { return entry.name < key; });
+    if (found == kNamedCharacters.end() || found->name != name)
+        return std::nullopt;
+    return found->codePoint;
+}
+
+/* ---- Reading one reference ---- */
+
+// A reference read at an "&": how many input bytes it spans and the
+// character it names. `named` tells "&name;" from "&#...".
+struct Reference {
+    size_t length = 0;
+    uint32_t codePoint = 0;
+    bool named = false;
+};
+
+static int DigitValue(char c, int base)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (base == kHexadecimalBase && c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (base == kHexadecimalBase && c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+// Reads digits of `base` from `p`, saturating at kBeyondUnicode; returns how
+// many digits were read.
+static size_t ReadNumber(const char* p, const char* end, int base, uint32_t& value)
+{
+    const char* start = p;
+    uint64_t number = 0;
+    for (int digit; p < end && (digit = DigitValue(*p, base)) >= 0; ++p)
+        number = std::min<uint64_t>(number * uint64_t(base) + uint64_t(digit), kBeyondUnicode);
+    value = uint32_t(number);
+    return size_t(p - start);
+}
+
+// "&#123;" or "&#x7B;" at `p`, the ";" optional. Null when no digit follows.
+static std::optional<Reference> ReadNumericReference(const char* p, const char* end)
+{
+    const char* digits = p + 2;
+    int base = kDecimalBase;
+    if (digits < end && (*digits == 'x' || *digits == 'X')) {
+        base = kHexadecimalBase;
+        ++digits;
+    }
+    Reference reference;
+    size_t count = ReadNumber(digits, end, base, reference.codePoint);
+    if (count == 0)
+        return std::nullopt;
+    const char* after = digits + count;
+    if (after < end && *after == ';')
+        ++after;
+    reference.length = size_t(after - p);
+    return reference;
+}
+
+// "&name;" at `p` for a name the tables know.
+static std::optional<Reference> ReadNamedReference(const char* p, const char* end)
+{
+    const char* name = p + 1;
+    const char* q = name;
+    while (q < end && size_t(q - name) <= kMaxEntityNameBytes && IsEntityNameChar(*q))
+        ++q;
+    if (q == name || q >= end || *q != ';')
+        return std::nullopt;
+    std::optional<uint32_t> codePoint = FindNamedCharacter(std::string_view(name, size_t(q - name)));
+    if (!codePoint)
+        return std::nullopt;
+    return Reference{size_t(q + 1 - p), *codePoint, true};
+}
+
+static std::optional<Reference> ReadReference(const char* p, const char* end)
+{
+    if (end - p >= 2 && p[1] == '#')
+        return ReadNumericReference(p, end);
+    return ReadNamedReference(p, end);
+}
+
+static bool IsUnicodeCharacter(uint32_t codePoint)
+{
+    return codePoint != 0 && codePoint < kBeyondUnicode &&
+           (codePoint < kFirstSurrogate || codePoint > kLastSurrogate);
+}
+
+/* ---- Byte-text decoding ---- */
+
+enum class TextKind { kBytes, kUTF8 };
+
+// Longest replacement written: "&#" + four digits + ";" (HTML 4 names stop
+// at U+2666), or one UTF-8 character.
+constexpr size_t kMaxReplacementBytes = 8;
+
+struct Replacement {
+    char bytes[kMaxReplacementBytes];
+    size_t length = 0;
+};
+
+static Replacement MakeByte(uint32_t code)
+{
+    Replacement replacement;
+    replacement.bytes[0] = char(code);
+    replacement.length = 1;
+    return replacement;
+}
+
+static Replacement MakeNumericReference(uint32_t codePoint)
+{
+    Replacement replacement;
+    char digits[kMaxReplacementBytes];
+    size_t count = 0;
+    do {
+        digits[count++] = char('0' + codePoint % kDecimalBase);
+        codePoint /= kDecimalBase;
+    } while (codePoint != 0 && count < kMaxReplacementBytes - 3);
+    replacement.bytes[replacement.length++] = '&';
+    replacement.bytes[replacement.length++] = '#';
+    while (count > 0)
+        replacement.bytes[replacement.length++] = digits[--count];
+    replacement.bytes[replacement.length++] = ';';
+    return replacement;
+}
+
+static Replacement MakeUTF8(uint32_t codePoint)
+{
+    Replacement replacement;
+    replacement.length = utf8::Encode(codePoint, replacement.bytes);
+    return replacement;
+}
+
+// What a reference becomes, or null when it stays as it is. `fallback`
+// receives a form no longer than the reference, for when the first choice
+// does not fit.
+static std::optional<Replacement> ReplaceReference(const Reference& reference, TextKind kind,
+                                                   std::optional<Replacement>& fallback)
+{
+    const uint32_t code = reference.codePoint;
+    const uint32_t lastByte = kind == TextKind::kUTF8 ? kLastASCIICode : kLastLatin1Code;
+    if (!reference.named) {
+        if (code < kFirstPrintableCode || code > lastByte)
+            return std::nullopt;
+        return MakeByte(code);
+    }
+    if (code <= lastByte)
+        return MakeByte(code);
+    if (kind == TextKind::kUTF8)
+        fallback = MakeUTF8(code);
+    return MakeNumericReference(code);
+}
+
+// Decodes [in, end) into `out`, never past `limit`. Invariant: what is
+// written plus what is left to read fits, so copying a byte always fits and
+// only a rewrite that grows needs a check.
+static char* DecodeReferencesInto(const char* in, const char* end, char* out, const char* limit, TextKind kind)
+{
+    while (in < end) {
+        const char* amp = bytescan::FindByte(in, end, '&');
+        std::memcpy(out, in, size_t(amp - in));
+        out += amp - in;
+        in = amp;
+        if (in == end)
+            break;
+        std::optional<Reference> reference = ReadReference(in, end);
+        std::optional<Replacement> fallback;
+        std::optional<Replacement> replacement =
+            reference ? ReplaceReference(*reference, kind, fallback) : std::nullopt;
+        if (!replacement) {
+            *out++ = *in++;
+            continue;
+        }
+        const size_t restAfter = size_t(end - in) - reference->length;
+        if (replacement->length > reference->length && size_t(limit - out) < replacement->length + restAfter)
+            replacement = fallback;
+        if (!replacement) {
+            *out++ = *in++;
+            continue;
+        }
+        std::memcpy(out, replacement->bytes, replacement->length);
+        out += replacement->length;
+        in += reference->length;
+    }
+    return out;
+}
+
+static void DecodeReferences(TextBuffer& text, TextKind kind)
+{
+    char* data = text.data();
+    const char* first = bytescan::FindByte(data, data + text.size(), '&');
+    if (first == data + text.size())
+        return;
+    // The text from its first "&" moves to the work buffer and is decoded
+    // back, so a rewrite that grows never overwrites unread input.
+    char work[kMaxTextBytes];
+    const size_t start = size_t(first - data);
+    const size_t rest = text.size() - start;
+    std::memcpy(work, first, rest);
+    char* out = DecodeReferencesInto(work, work + rest, data + start, data + text.capacity(), kind);
+    text.SetSize(size_t(out - data));
+}
+
+void HTMLDecode(TextBuffer& text)
+{
+    DecodeReferences(text, TextKind::kBytes);
+}
+
+void HTMLDecodeForUTF8(TextBuffer& text)
+{
+    DecodeReferences(text, TextKind::kUTF8);
+}
+
+void HTMLBetterDecode(TextBuffer& text, CFStringEncoding encoding)
+{
+    if (encoding == kCFStringEncodingUTF8) {
+        HTMLDecodeForUTF8(text);
+        return;
+    }
+    HTMLDecode(text);
+}
+
+/* ---- Small in-place rewrites ---- */
+
+// One exact rewrite at an "&":
+//   pattern      the text replaced, beginning with "&"
+//   replacement  what it becomes, never longer
+struct AmpersandRewrite {
+    std::string_view pattern;
+    std::string_view replacement;
+};
+
+// Applies the first matching rewrite at each "&", in one pass.
+template <size_t Count>
+static void RewriteAtAmpersands(TextBuffer& text, const AmpersandRewrite (&rewrites)[Count])
+{
+    char* data = text.data();
+    const char* in = data;
+    const char* end = data + text.size();
+    char* out = data;
+    while (in < end) {
+        const char* amp = bytescan::FindByte(in, end, '&');
+        if (out != in)
+            std::memmove(out, in, size_t(amp - in));
+        out += amp - in;
+        in = amp;
+        if (in == end)
+            break;
+        const AmpersandRewrite* match = nullptr;
+        for (const AmpersandRewrite& rewrite : rewrites) {
+            if (bytescan::StartsWith(in, end, rewrite.pattern.data(), rewrite.pattern.size())) {
+                match = &rewrite;
+                break;
+            }
+        }
+        if (!match) {
+            *out++ = *in++;
+            continue;
+        }
+        std::memcpy(out, match->replacement.data(), match->replacement.size());
+        out += match->replacement.size();
+        in += match->pattern.size();
+    }
+    text.SetSize(size_t(out - data));
+}
+
+void HTMLMultiAmpDecode(TextBuffer& text)
+{
+    static constexpr AmpersandRewrite kRewrites[] = {{"&amp;#", "&#"}};
+    RewriteAtAmpersands(text, kRewrites);
+}
+
+void HTMLMinimumDecode(TextBuffer& text)
+{
+    static constexpr AmpersandRewrite kRewrites[] = {{"&lt;", "<"}, {"&gt;", ">"}};
+    RewriteAtAmpersands(text, kRewrites);
+}
+
+/* ---- UTF-8 strings ---- */
+
+enum class NumericRange { kPunctuationAndBeyond, kAll };
+
+constexpr uint32_t kFirstCyrillicCode = 1024;
+constexpr uint32_t kLastArabicCode = 1791;
+constexpr uint32_t kFirstPunctuationCode = 8192;
+
+static bool ShouldResolve(uint32_t codePoint, NumericRange range)
+{
+    switch (range) {
+    case NumericRange::kPunctuationAndBeyond:
+        return codePoint >= kFirstPunctuationCode || (codePoint >= kFirstCyrillicCode && codePoint <= kLastArabicCode);
+    case NumericRange::kAll:
+        return true;
+    }
+    return false;
+}
+
+// In place: a numeric reference is never shorter than the UTF-8 bytes of its
+// character ("&#9;" is 4 bytes for 1, "&#65536;" 8 for 4).
+static void ResolveNumericReferences(std::string& text, NumericRange range)
+{
+    char* data = text.data();
+    const char* in = data;
+    const char* end = data + text.size();
+    char* out = data;
+    while (in < end) {
+        const char* amp = bytescan::FindByte(in, end, '&');
+        if (out != in)
+            std::memmove(out, in, size_t(amp - in));
+        out += amp - in;
+        in = amp;
+        if (in == end)
+            break;
+        std::optional<Reference> reference;
+        if (end - in >= 2 && in[1] == '#')
+            reference = ReadNumericReference(in, end);
+        if (!reference || !IsUnicodeCharacter(reference->codePoint) || !ShouldResolve(reference->codePoint, range)) {
+            *out++ = *in++;
+            continue;
+        }
+        out += utf8::Encode(reference->codePoint, out);
+        in += reference->length;
+    }
+    text.resize(size_t(out - data));
+}
+
+std::optional<std::string> CFStringFixHTMLUnicode(std::optional<std::string> text)
+{
+    if (text)
+        ResolveNumericReferences(*text, NumericRange::kPunctuationAndBeyond);
+    return text;
+}
+
+std::optional<std::string> CFStringFixAllHTMLUnicode(std::optional<std::string> text)
+{
+    if (text)
+        ResolveNumericReferences(*text, NumericRange::kAll);
+    return text;
+}
+
+uint32_t utoi(std::string_view digits)
+{
+    uint32_t value = 0;
+    ReadNumber(digits.data(), digits.data() + digits.size(), kDecimalBase, value);
+    return value;
+}
