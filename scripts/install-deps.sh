@@ -11,6 +11,11 @@ packages=(
   fonts-dejavu-core
 )
 
+# `install-deps.sh fuzz` adds the compiler and runtime of the libFuzzer build.
+if [ "${1:-}" = "fuzz" ]; then
+  packages+=(clang libclang-rt-14-dev)
+fi
+
 missing=()
 for package in "${packages[@]}"; do
   dpkg -s "$package" >/dev/null 2>&1 || missing+=("$package")
