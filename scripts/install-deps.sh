@@ -8,7 +8,7 @@ packages=(
   qt6-base-dev qt6-webengine-dev libqt6webenginecore6-bin qt6-multimedia-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   dbus dbus-bin xvfb xauth libgl1-mesa-dri xcompmgr imagemagick espeak-ng
-  fonts-dejavu-core
+  fonts-dejavu-core openssl
 )
 
 # `install-deps.sh fuzz` adds the compiler and runtime of the libFuzzer build.

@@ -1,0 +1,415 @@
+// The news state merge each parser runs per item, the headline index that
+// spares it a walk of the global list, the hot-news announcement hook and the
+// favicon search. The lists compared against belong to the subscription
+// (its history) or to the viewer (the global list); nothing here frees them.
+#include "feeds/NewsState.h"
+
+#include "feeds/References.h"
+#include "feeds/TextEncoding.h"
+#include "feeds/URLs.h"
+#include "platform/Log.h"
+#include "platform/UnicodeText.h"
+#include "ticker/Filters.h"
+
+#include <utility>
+
+constexpr std::string_view kFaviconFileName = "favicon.ico";
+constexpr std::string_view kHTMLMediaType = "text/html";
+constexpr uint32_t kNewsFlagsKeptAnyway = kNewsFlagPermanent | kNewsFlagRetained;
+
+static NewsStateIndex* gNewsStateIndex = nullptr;
+static HotNewsAnnouncer gHotNewsAnnouncer;
+
+// The chain registration last appended to, so that a feed of many thousand
+// items is not walked to its tail once per item. Only registration appends
+// to a subscription's `news`, and whoever takes the chain takes it whole and
+// leaves `news` null. So while `news` is the same record (same address and,
+// as addresses are reused, the same `nid`, unique in the run) it heads the
+// chain that still ends at `tail`. Only `news`, which is live, is read to
+// check this, never the remembered pointers.
+static struct {
+    const SubscriptionList* subscription = nullptr;
+    const NewsList* head = nullptr;
+    uint32_t headID = 0;
+    NewsList* tail = nullptr;
+} gRegistrationTail;
+
+/* ---- The headline index ---- */
+
+static uint64_t HashHeadline(std::string_view headline)
+{
+    return std::hash<std::string_view>{}(headline);
+}
+
+void NewsStateIndex::Insert(NewsList* item)
+{
+    Records& records = byHeadline_[HashHeadline(item->headline.view())];
+    if (!records.one && records.more.empty()) {
+        records.one = item;
+    } else {
+        if (records.more.empty())
+            records.more.push_back(std::exchange(records.one, nullptr));
+        records.more.push_back(item);
+    }
+    ++count_;
+    tail_ = item;
+}
+
+void NewsStateIndex::Rebuild(NewsList* list)
+{
+    Clear();
+    head_ = list;
+    byHeadline_.reserve(CountNews(list));
+    for (NewsList* item = list; item; item = item->next)
+        Insert(item);
+}
+
+void NewsStateIndex::NoteAppended(NewsList* list, NewsList* items)
+{
+    if (!items)
+        return;
+    // An index that did not describe the list before the append (or a list
+    // that was empty) is made afresh.
+    if (!head_ || head_ != list || !tail_ || tail_->next != items) {
+        Rebuild(list);
+        return;
+    }
+    for (NewsList* item = items; item; item = item->next)
+        Insert(item);
+}
+
+void NewsStateIndex::Erase(const NewsList* item)
+{
+    auto found = byHeadline_.find(HashHeadline(item->headline.view()));
+    if (found == byHeadline_.end())
+        return;
+    Records& records = found->second;
+    if (records.one == item) {
+        records.one = nullptr;
+        --count_;
+    }
+    for (auto record = records.more.begin(); record != records.more.end(); ++record) {
+        if (*record != item)
+            continue;
+        records.more.erase(record);
+        --count_;
+        break;
+    }
+    if (records.more.size() == 1) {
+        records.one = records.more.front();
+        records.more.clear();
+    }
+    if (records.View().empty())
+        byHeadline_.erase(found);
+}
+
+// The tail after a removal: found by a walk, as the chain has no tail link.
+void NewsStateIndex::FindTail()
+{
+    tail_ = head_;
+    while (tail_ && tail_->next)
+        tail_ = tail_->next;
+}
+
+void NewsStateIndex::NoteRemoved(NewsList* list, const NewsList* item)
+{
+    if (!item)
+        return;
+    Erase(item);
+    head_ = list;
+    if (item == tail_ || !list)
+        FindTail();
+    if (!head_)
+        Clear();
+}
+
+void NewsStateIndex::Clear()
+{
+    byHeadline_.clear();
+    head_ = nullptr;
+    tail_ = nullptr;
+    count_ = 0;
+}
+
+bool NewsStateIndex::IsIndexing(const NewsList* list) const
+{
+    // An append the index was not told of shows as a tail that has a
+    // successor: the index is then not used rather than trusted.
+    return list && list == head_ && tail_ && !tail_->next;
+}
+
+std::span<NewsList* const> NewsStateIndex::Records::View() const
+{
+    if (!more.empty())
+        return more;
+    return one ? std::span<NewsList* const>(&one, 1) : std::span<NewsList* const>();
+}
+
+std::span<NewsList* const> NewsStateIndex::FindNewsByHeadline(std::string_view headline) const
+{
+    auto found = byHeadline_.find(HashHeadline(headline));
+    if (found == byHeadline_.end())
+        return {};
+    return found->second.View();
+}
+
+void SetNewsStateIndex(NewsStateIndex* index)
+{
+    gNewsStateIndex = index;
+}
+
+static NewsList* LastNews(NewsList* list)
+{
+    while (list && list->next)
+        list = list->next;
+    return list;
+}
+
+// The tail of `list` before an edit: the index's when it describes the list.
+static NewsList* TailBeforeEdit(const NewsStateIndex& index, NewsList* list)
+{
+    if (index.IsIndexing(list))
+        return index.Tail();
+    return LastNews(list);
+}
+
+NewsList* AppendIndexedNewsList(NewsStateIndex& index, NewsList* list, NewsList* items)
+{
+    NewsList* tail = TailBeforeEdit(index, list);
+    NewsList* head = AppendNewsList(list, items);
+    if (!tail) {
+        index.Rebuild(head);
+        return head;
+    }
+    // A refused chain (one that shares items with the list) was not linked.
+    if (tail->next == items)
+        index.NoteAppended(head, items);
+    return head;
+}
+
+NewsList* MergeIndexedNewsList(NewsStateIndex& index, NewsList* list, NewsList* items)
+{
+    NewsList* tail = TailBeforeEdit(index, list);
+    NewsList* head = MergeNewsList(list, items);
+    if (!tail) {
+        index.Rebuild(head);
+        return head;
+    }
+    index.NoteAppended(head, tail->next);
+    return head;
+}
+
+NewsList* RemoveIndexedNewsByParent(NewsStateIndex& index, NewsList* list, const SubscriptionList* subscription)
+{
+    if (!index.IsIndexing(list)) {
+        NewsList* head = RemoveNewsByParent(list, subscription);
+        index.Rebuild(head);
+        return head;
+    }
+    for (const NewsList* item = list; item; item = item->next) {
+        if (item->parent == subscription)
+            index.Erase(item);
+    }
+    NewsList* head = RemoveNewsByParent(list, subscription);
+    index.SetHead(head);
+    return head;
+}
+
+void NewsStateIndex::SetHead(NewsList* list)
+{
+    head_ = list;
+    FindTail();
+    if (!head_)
+        Clear();
+}
+
+/* ---- Comparison ---- */
+
+static bool IsSameNews(const NewsList& record, const NewsList& news)
+{
+    if (record.headline.view() != news.headline.view())
+        return false;
+    return IsSameLinkNews(record, news.linkURL.view()) || IsSameDateNews(news, record.dateTime);
+}
+
+static NewsList* FindSameNews(NewsList* list, const NewsList& news)
+{
+    if (gNewsStateIndex && gNewsStateIndex->IsIndexing(list)) {
+        for (NewsList* record : gNewsStateIndex->FindNewsByHeadline(news.headline.view())) {
+            if (IsSameNews(*record, news))
+                return record;
+        }
+        return nullptr;
+    }
+    for (NewsList* record = list; record; record = record->next) {
+        if (IsSameNews(*record, news))
+            return record;
+    }
+    return nullptr;
+}
+
+NewsState CheckNewsState(const SubscriptionList& subscription, const NewsList& news)
+{
+    NewsState result;
+    NewsList* record = FindSameNews(subscription.history, news);
+    if (!record)
+        return result;
+    if ((subscription.flags & kSubscriptionFlagFetched) || (record->flags & kNewsFlagsKeptAnyway)) {
+        result.existing = record;
+        return result;
+    }
+    result.state = record->flags | kNewsFlagOld;
+    result.date = record->dateTime;
+    return result;
+}
+
+/* ---- Registration ---- */
+
+static void SetOptionalText(OptionalText& field, const std::optional<std::string>& text)
+{
+    if (text)
+        field = *text;
+    else
+        field.reset();
+}
+
+// Marks an unread item hot when a filter matches it; true when it did.
+static bool MarkNewsHotByFilter(NewsList& news, std::string_view subscriptionName)
+{
+    if (news.flags & kNewsFlagRead)
+        return false;
+    std::optional<NewsFilterMatch> match = IsMatchedNewsFilter(news, subscriptionName);
+    if (!match)
+        return false;
+    news.sound = match->sound;
+    news.effect = match->effect;
+    news.flags |= kNewsFlagHot;
+    return true;
+}
+
+// Appends a copy of `news` to the subscription's pending chain and returns
+// the copy; `news` reads as the copy afterwards (its `nid`).
+static NewsList* AppendSubscriptionNews(SubscriptionList& subscription, NewsList& news)
+{
+    NewsList* item = AddNewsList(nullptr, news);
+    NewsList* head = subscription.news;
+    if (!head) {
+        subscription.news = item;
+    } else {
+        bool tailKnown = gRegistrationTail.subscription == &subscription && gRegistrationTail.head == head &&
+                         gRegistrationTail.headID == head->nid;
+        NewsList* tail = tailKnown ? gRegistrationTail.tail : LastNews(head);
+        tail->next = item;
+    }
+    gRegistrationTail = {&subscription, subscription.news, subscription.news->nid, item};
+    return item;
+}
+
+NewsRegistration RegisterNewsState(SubscriptionList& subscription, NewsList& news, std::string_view encodingName,
+                                   CFStringEncoding encoding, std::string_view plainText)
+{
+    NewsState found = CheckNewsState(subscription, news);
+    if (found.existing) {
+        if (MarkNewsHotByFilter(*found.existing, subscription.name.view()))
+            HotNewsViewerWindow(*found.existing);
+        return NewsRegistration::kKnown;
+    }
+
+    news.encodingName = encodingName;
+    news.encoding = encoding;
+    SetOptionalText(news.headlineRef,
+                    CFStringFixAllHTMLUnicode(CFStringCreateWithKeisenFilter(news.headline.view(), encoding)));
+    SetOptionalText(news.descriptionRef, CFStringFixHTMLUnicode(CFStringCreateWithBytes(plainText, encoding)));
+    news.type = kNewsTypeFeed;
+    news.flags = found.state;
+    // An undated item keeps the time it was first seen.
+    if ((news.dateFlags & kDateFlagNoDate) && (found.state & kNewsFlagOld))
+        news.dateTime = found.date;
+    news.parent = &subscription;
+    bool hot = MarkNewsHotByFilter(news, subscription.name.view());
+
+    NewsList* item = AppendSubscriptionNews(subscription, news);
+    if (hot)
+        HotNewsViewerWindow(*item);
+    return NewsRegistration::kAdded;
+}
+
+/* ---- Hot news announcement ---- */
+
+void SetHotNewsAnnouncer(HotNewsAnnouncer announcer)
+{
+    gHotNewsAnnouncer = std::move(announcer);
+}
+
+void HotNewsViewerWindow(NewsList& news)
+{
+    if (gHotNewsAnnouncer) {
+        gHotNewsAnnouncer(news);
+        return;
+    }
+    LogInfo("Hot news : %s [sound '%s', effect '%s']", news.headline.c_str(), news.sound.c_str(),
+            news.effect.c_str());
+}
+
+/* ---- Favicon ---- */
+
+// "favicon.ico" in the folder of `homeURL`. The query and fragment are not
+// part of the folder, and a URL that names a site without a path
+// ("http://host") has the root folder, not "http://".
+static std::string MakeFaviconURL(std::string_view homeURL)
+{
+    std::string url(homeURL.substr(0, homeURL.find_first_of("?#")));
+    size_t scheme = url.find("://");
+    size_t pathStart = (scheme == std::string::npos) ? 0 : url.find('/', scheme + 3);
+    if (scheme != std::string::npos && pathStart == std::string::npos)
+        url.push_back('/');
+    size_t lastSlash = url.rfind('/');
+    if (lastSlash != std::string::npos)
+        url.resize(lastSlash + 1);
+    url.append(kFaviconFileName);
+    return url;
+}
+
+static void SetNoFavicon(SubscriptionList& subscription)
+{
+    subscription.iconURL = std::string_view(&kNoFaviconMarker, 1);
+}
+
+std::optional<std::string> BeginSubscriptionFavicon(SubscriptionList& subscription)
+{
+    if (!subscription.iconURL.empty())
+        return std::nullopt;
+    if (subscription.homeURL.empty()) {
+        SetNoFavicon(subscription);
+        return std::nullopt;
+    }
+    std::string url = MakeFaviconURL(subscription.homeURL.view());
+    // A URL cut to fit the field would name another file.
+    if (url.size() > decltype(subscription.iconURL)::kMaxBytes) {
+        SetNoFavicon(subscription);
+        return std::nullopt;
+    }
+    return url;
+}
+
+void EndSubscriptionFavicon(SubscriptionList& subscription, std::string_view url, const FaviconCheck& check)
+{
+    // Servers answer a missing icon with their HTML error page, often with 200.
+    if (check.status != kNoErr || TextContainsIgnoringCase(check.contentType, kHTMLMediaType)) {
+        SetNoFavicon(subscription);
+        return;
+    }
+    subscription.iconURL = url;
+    LogInfo("Found Channel Favicon : %s", subscription.iconURL.c_str());
+}
+
+void SearchSubscriptionFavicon(SubscriptionList& subscription, const FaviconChecker& check)
+{
+    std::optional<std::string> url = BeginSubscriptionFavicon(subscription);
+    if (!url)
+        return;
+    FaviconCheck answer;
+    if (check)
+        answer = check(*url);
+    EndSubscriptionFavicon(subscription, *url, answer);
+}
