@@ -9,11 +9,28 @@
 #include "shell/ShellTray.h"
 #include "shell/ShellTargets.h"
 #include "shell/SupportFolder.h"
+#include "feeds/Restrictions.h"
+#include "net/HttpClient.h"
+#include "platform/Tasks.h"
 #include "settings/Environs.h"
+#include "ticker/Filters.h"
 #include "viewer/HeadlessViewer.h"
 
 #include <QApplication>
 #include <QStringList>
+
+// Reads the proxy settings in a worker: resolving the proxy host waits on the
+// network, and requests started meanwhile wait for it.
+static WorkerTask InitProxyTask()
+{
+    co_await HttpInitProxy();
+    HttpInitProxyAuth();
+}
+
+static void InitProxy()
+{
+    StartWorkerTask(InitProxyTask());
+}
 
 static constexpr uint32_t kHandOverTimeoutTicks = 60 * 30; // the running copy may be starting up
 
@@ -49,6 +66,8 @@ int main(int argc, char** argv)
 
     ShellOpeners openers;
     openers.initSettings = InitEnvirons;
+    openers.initFilters = InitNewsFilter;
+    openers.initProxy = InitProxy;
     openers.openViewer = OpenHeadlessViewer;
     SetShellOpeners(openers);
     InstallApplicationMessageHandlers();
@@ -63,6 +82,7 @@ int main(int argc, char** argv)
     }
 
     SetupSupportFolder();
+    LoadRestrictions();
     InstallQuitSignalHandler([] { DispatchMessage(kEventClassAevt, kEventQuitApplication, {}); });
     ShellTray tray;
 
