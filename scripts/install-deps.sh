@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev qt6-webengine-dev libqt6webenginecore6-bin qt6-multimedia-dev
-  libgtest-dev libgmock-dev libbenchmark-dev
+  libgtest-dev libgmock-dev libbenchmark-dev libxml2-dev
   dbus dbus-bin xvfb xauth libgl1-mesa-dri xcompmgr imagemagick espeak-ng
   fonts-dejavu-core openssl
 )

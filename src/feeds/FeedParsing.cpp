@@ -1,0 +1,605 @@
+// The shared steps of the two feed parsers: tag searches bounded by a range,
+// the bounds rule for item elements, encodings, channel texts and the item
+// pipeline from the copied fields to the registered record. The parsers
+// decide which tags feed which field; everything after the copy is here, so
+// that RSS items and Atom entries come out of the same steps.
+#include "feeds/FeedParsing.h"
+
+#include "feeds/Dates.h"
+#include "feeds/FeedKind.h"
+#include "feeds/NewsState.h"
+#include "feeds/References.h"
+#include "feeds/Restrictions.h"
+#include "feeds/TextEncoding.h"
+#include "feeds/TextTools.h"
+#include "feeds/UTF8.h"
+#include "model/NewsList.h"
+#include "model/SubscriptionList.h"
+#include "platform/UnicodeText.h"
+#include "settings/Configuration.h"
+
+#include <algorithm>
+#include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace feedparse {
+
+constexpr std::string_view kCDATABegin = "<![CDATA[";
+constexpr std::string_view kCDATAEnd = "]]>";
+constexpr std::string_view kEncodingDeclaration = "encoding=";
+constexpr std::string_view kXMLDeclarationStart = "<?xm";
+constexpr std::string_view kRSSTag = "<rss";
+constexpr std::string_view kRSS10Namespace = "xmlns=\"http://purl.org/rss/1.0/\"";
+constexpr std::string_view kUTF8Name = "UTF-8";
+
+constexpr size_t kMaxURLBytes = 255;
+
+/* ---- Searching ---- */
+
+constexpr size_t kVectorBytes = 16;
+
+size_t FindText(std::string_view text, std::string_view needle, size_t from)
+{
+    const size_t length = needle.size();
+    if (from > text.size() || length > text.size() - from)
+        return kNotFound;
+    if (length < 2) {
+        const size_t found = length == 0 ? from : text.find(needle[0], from);
+        return found == std::string_view::npos ? kNotFound : found;
+    }
+    const char* p = text.data() + from;
+    const char* lastStart = text.data() + text.size() - length;
+#if defined(__SSE2__)
+    const __m128i first = _mm_set1_epi8(needle.front());
+    const __m128i last = _mm_set1_epi8(needle.back());
+    // Each round tests the sixteen places p ... p + 15; the second load ends
+    // at p + 15 + length - 1, inside the text while p + 15 <= lastStart.
+    while (lastStart - p >= ptrdiff_t(kVectorBytes - 1)) {
+        const __m128i heads = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        const __m128i tails = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + length - 1));
+        unsigned mask = unsigned(
+            _mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(heads, first), _mm_cmpeq_epi8(tails, last))));
+        while (mask != 0) {
+            const unsigned bit = unsigned(__builtin_ctz(mask));
+            if (std::memcmp(p + bit + 1, needle.data() + 1, length - 2) == 0)
+                return size_t(p + bit - text.data());
+            mask &= mask - 1;
+        }
+        p += kVectorBytes;
+    }
+#endif
+    for (; p <= lastStart; ++p) {
+        if (p[0] == needle.front() && p[length - 1] == needle.back() && std::memcmp(p, needle.data(), length) == 0)
+            return size_t(p - text.data());
+    }
+    return kNotFound;
+}
+
+size_t FindLastText(std::string_view text, std::string_view needle)
+{
+    if (needle.empty() || needle.size() > text.size())
+        return kNotFound;
+    size_t end = text.size() - needle.size() + 1;
+    while (end > 0) {
+        const void* found = memrchr(text.data(), needle.front(), end);
+        if (!found)
+            return kNotFound;
+        const size_t at = size_t(static_cast<const char*>(found) - text.data());
+        if (text.compare(at, needle.size(), needle) == 0)
+            return at;
+        end = at;
+    }
+    return kNotFound;
+}
+
+static bool IsWhiteSpace(char c)
+{
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
+
+static bool IsTagDelimiter(char c)
+{
+    return IsWhiteSpace(c) || c == '>' || c == '/';
+}
+
+size_t FindStartTag(std::string_view text, std::string_view tagOpen, size_t from)
+{
+    for (size_t at = FindText(text, tagOpen, from); at != kNotFound; at = FindText(text, tagOpen, at + 1)) {
+        const size_t after = at + tagOpen.size();
+        if (after < text.size() && IsTagDelimiter(text[after]))
+            return at;
+    }
+    return kNotFound;
+}
+
+size_t FindTagClose(std::string_view text, size_t at)
+{
+    char quote = 0;
+    for (size_t i = at; i < text.size(); ++i) {
+        const char c = text[i];
+        if (quote) {
+            if (c == quote)
+                quote = 0;
+            continue;
+        }
+        if (c == '"' || c == '\'')
+            quote = c;
+        else if (c == '>')
+            return i;
+    }
+    return kNotFound;
+}
+
+std::optional<std::string_view> FindAttribute(std::string_view startTag, std::string_view name)
+{
+    for (size_t at = FindText(startTag, name); at != kNotFound; at = FindText(startTag, name, at + 1)) {
+        if (at == 0 || !IsWhiteSpace(startTag[at - 1]))
+            continue;
+        size_t p = at + name.size();
+        while (p < startTag.size() && IsWhiteSpace(startTag[p]))
+            ++p;
+        if (p >= startTag.size() || startTag[p] != '=')
+            continue;
+        ++p;
+        while (p < startTag.size() && IsWhiteSpace(startTag[p]))
+            ++p;
+        if (p >= startTag.size() || (startTag[p] != '"' && startTag[p] != '\''))
+            return std::nullopt;
+        const size_t close = startTag.find(startTag[p], p + 1);
+        if (close == kNotFound)
+            return std::nullopt;
+        return startTag.substr(p + 1, close - p - 1);
+    }
+    return std::nullopt;
+}
+
+/* ---- Elements ---- */
+
+static size_t FindTagStart(std::string_view range, const FieldTags& tag)
+{
+    switch (tag.form) {
+    case StartTagForm::kExact:
+        return FindText(range, tag.startTag);
+    case StartTagForm::kWithAttributes:
+        return FindStartTag(range, tag.startTag);
+    }
+    return kNotFound;
+}
+
+static Element ReadElementAt(std::string_view range, size_t start, const FieldTags& tag);
+
+Element FindElement(std::string_view range, std::string_view startTag, std::string_view endTag, StartTagForm form)
+{
+    const FieldTags tag{startTag, endTag, form};
+    return ReadElementAt(range, FindTagStart(range, tag), tag);
+}
+
+// Whether the tag `tag` begins at `p`, with a delimiter after it when it
+// takes attributes.
+static bool IsTagAt(const char* p, const char* end, const FieldTags& tag)
+{
+    const size_t length = tag.startTag.size();
+    if (size_t(end - p) < length || std::memcmp(p, tag.startTag.data(), length) != 0)
+        return false;
+    switch (tag.form) {
+    case StartTagForm::kExact:
+        return true;
+    case StartTagForm::kWithAttributes:
+        return size_t(end - p) > length && IsTagDelimiter(p[length]);
+    }
+    return false;
+}
+
+// Where the first start tag of each of `tags` lies in `range`.
+static void FindFirstTags(std::string_view range, const FieldTags* tags, size_t count, size_t* first)
+{
+    std::fill(first, first + count, kNotFound);
+    size_t missing = count;
+    const char* begin = range.data();
+    const char* end = begin + range.size();
+    for (const char* p = begin; missing > 0; ++p) {
+        p = static_cast<const char*>(std::memchr(p, '<', size_t(end - p)));
+        if (!p || end - p < 2)
+            return;
+        for (size_t i = 0; i < count; ++i) {
+            // The byte after "<" tells most tags apart at once.
+            if (first[i] != kNotFound || tags[i].startTag[1] != p[1] || !IsTagAt(p, end, tags[i]))
+                continue;
+            first[i] = size_t(p - begin);
+            --missing;
+        }
+    }
+}
+
+static Element ReadElementAt(std::string_view range, size_t start, const FieldTags& tag)
+{
+    Element element;
+    if (start == kNotFound)
+        return element;
+    size_t textStart = start + tag.startTag.size();
+    switch (tag.form) {
+    case StartTagForm::kExact:
+        break;
+    case StartTagForm::kWithAttributes: {
+        const size_t close = FindTagClose(range, start + tag.startTag.size());
+        if (close == kNotFound) {
+            element.state = ElementState::kBroken;
+            return element;
+        }
+        textStart = close + 1;
+        if (range[close - 1] == '/') {
+            element.state = ElementState::kEmpty;
+            element.startTag = range.substr(start, textStart - start);
+            return element;
+        }
+        break;
+    }
+    }
+    element.startTag = range.substr(start, textStart - start);
+    const size_t end = FindText(range, tag.endTag, textStart);
+    if (end == kNotFound) {
+        element.state = ElementState::kBroken;
+        return element;
+    }
+    element.state = ElementState::kFound;
+    element.text = range.substr(textStart, end - textStart);
+    return element;
+}
+
+ItemTagIndex::ItemTagIndex(std::string_view item, const FieldTags* tags, size_t count)
+    : text_(item), tags_(tags)
+{
+    FindFirstTags(text_, tags_, std::min(count, kMaxItemTags), first_);
+}
+
+Element ItemTagIndex::Read(size_t tag) const
+{
+    return ReadElementAt(text_, first_[tag], tags_[tag]);
+}
+
+std::optional<std::string_view> ItemTagIndex::ReadFirst(std::initializer_list<size_t> tags) const
+{
+    for (size_t tag : tags) {
+        Element element = Read(tag);
+        switch (element.state) {
+        case ElementState::kAbsent:
+        case ElementState::kEmpty:
+            continue;
+        case ElementState::kFound:
+            return element.text;
+        case ElementState::kBroken:
+            return std::nullopt;
+        }
+    }
+    return std::string_view();
+}
+
+/* ---- Copy rules ---- */
+
+std::string_view SkipLeadingBreaks(std::string_view text)
+{
+    text.remove_prefix(std::min(text.find_first_not_of(" \r\n"), text.size()));
+    return text;
+}
+
+std::string_view CutAtLineEnd(std::string_view text)
+{
+    return text.substr(0, std::min(text.find_first_of("\r\n"), text.size()));
+}
+
+static std::string_view SkipWhiteSpace(std::string_view text)
+{
+    text.remove_prefix(std::min(text.find_first_not_of(" \t\r\n"), text.size()));
+    return text;
+}
+
+static std::optional<std::string_view> FindCDATAContent(std::string_view text)
+{
+    std::string_view trimmed = SkipWhiteSpace(text);
+    if (!trimmed.starts_with(kCDATABegin))
+        return std::nullopt;
+    trimmed.remove_prefix(kCDATABegin.size());
+    return SkipWhiteSpace(trimmed.substr(0, std::min(trimmed.find(kCDATAEnd), trimmed.size())));
+}
+
+std::string_view UnwrapCDATA(std::string_view text)
+{
+    return FindCDATAContent(text).value_or(text);
+}
+
+std::string_view CopyHeadline(std::string_view text)
+{
+    if (std::optional<std::string_view> content = FindCDATAContent(text))
+        return CutAtLineEnd(*content);
+    return CutAtLineEnd(SkipLeadingBreaks(text));
+}
+
+static std::string_view TrimTrailingSpaces(std::string_view text)
+{
+    const size_t last = text.find_last_not_of(" \t");
+    return text.substr(0, last == kNotFound ? 0 : last + 1);
+}
+
+std::string_view TrimLinkText(std::string_view text)
+{
+    return TrimTrailingSpaces(CutAtLineEnd(SkipWhiteSpace(UnwrapCDATA(text))));
+}
+
+/* ---- The document's encoding ---- */
+
+std::string ReadDeclaredEncoding(std::string_view data, size_t openTagEnd)
+{
+    const std::string_view head = data.substr(0, std::min(openTagEnd, data.size()));
+    const size_t declaration = FindText(head, kEncodingDeclaration);
+    if (declaration == kNotFound)
+        return {};
+    const size_t open = head.find_first_of("\"'", declaration + kEncodingDeclaration.size());
+    if (open == kNotFound)
+        return {};
+    const size_t close = head.find(head[open], open + 1);
+    if (close == kNotFound)
+        return {};
+    return std::string(head.substr(open + 1, std::min(close - open - 1, kMaxDeclaredEncodingBytes)));
+}
+
+DocumentEncoding GetDocumentEncoding(std::string_view declared, const SubscriptionList& subscription)
+{
+    DocumentEncoding document{std::string(declared), kSystemTextEncoding};
+    if (document.name.empty())
+        document.name = subscription.password.view();
+    if (document.name.empty())
+        document.name = ENVDefaultRssEncoding();
+    if (document.name.empty())
+        document.name = GetInternetNameFromEncoding(kSystemTextEncoding).value_or(kUTF8Name);
+    CFStringEncodingFromInternetName(document.name, document.encoding);
+    return document;
+}
+
+/* ---- RSS recognition ---- */
+
+size_t FindRSSOpeningTagEnd(std::string_view data)
+{
+    size_t start = SkipDocumentLead(data);
+    if (data.substr(start).starts_with(kXMLDeclarationStart))
+        return data.find('>', start);
+    start = FindText(data, kRSSTag);
+    if (start == kNotFound)
+        start = FindText(data, kRSS10Namespace);
+    if (start == kNotFound)
+        return kNotFound;
+    return data.find('>', start);
+}
+
+/* ---- Channel texts ---- */
+
+constexpr size_t kMaxReferenceBytes = 16; // "&", a name or "#x" digits, ";"
+constexpr char kFirstPrintable = ' ';
+
+static bool IsReferenceChar(char c)
+{
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '#';
+}
+
+// The bytes from the "&" at `amp` that may form one reference.
+static std::string_view ReferenceCandidate(std::string_view text, size_t amp)
+{
+    size_t end = amp + 1;
+    while (end < text.size() && end - amp < kMaxReferenceBytes - 1 && IsReferenceChar(text[end]))
+        ++end;
+    if (end < text.size() && text[end] == ';')
+        ++end;
+    return text.substr(amp, end - amp);
+}
+
+// The reference decoders, each reference on its own: the UTF-8 byte decoder
+// names what it cannot write as a numeric reference and the string decoder
+// resolves that, so a reference is resolved once ("&amp;#233;" stays
+// "&#233;"). A character below the printable range becomes a space.
+static void ResolveReferencesToUTF8(TextBuffer& text)
+{
+    const std::string_view in = text.view();
+    if (in.find('&') == kNotFound)
+        return;
+    std::string out;
+    out.reserve(in.size());
+    size_t at = 0;
+    while (at < in.size()) {
+        const size_t amp = in.find('&', at);
+        if (amp == kNotFound) {
+            out.append(in.substr(at));
+            break;
+        }
+        out.append(in.substr(at, amp - at));
+        const std::string_view candidate = ReferenceCandidate(in, amp);
+        TextScratch<kMaxReferenceBytes * 2> scratch(candidate);
+        HTMLDecodeForUTF8(scratch);
+        std::string resolved = CFStringFixAllHTMLUnicode(std::string(scratch.view())).value_or(std::string());
+        if (resolved == candidate) {
+            out.push_back('&');
+            at = amp + 1;
+            continue;
+        }
+        for (char& c : resolved) {
+            if (uint8_t(c) < uint8_t(kFirstPrintable))
+                c = ' ';
+        }
+        out.append(resolved);
+        at = amp + candidate.size();
+    }
+    text.Assign(out);
+}
+
+static void CopyChannelName(TextBuffer& out, std::string_view raw)
+{
+    char* data = out.data();
+    size_t length = 0;
+    for (char c : raw) {
+        if (c == '<' || length == out.capacity())
+            break;
+        if (c == '\n' || c == '\r' || c == '\t')
+            continue;
+        data[length++] = c;
+    }
+    out.SetSize(length);
+}
+
+static void CopyChannelText(TextBuffer& out, std::string_view raw, ChannelTextRule rule)
+{
+    raw = UnwrapCDATA(raw);
+    switch (rule) {
+    case ChannelTextRule::kName:
+        CopyChannelName(out, raw);
+        return;
+    case ChannelTextRule::kLine:
+        out.Assign(CutAtLineEnd(raw));
+        return;
+    case ChannelTextRule::kDescription:
+        out.Assign(raw);
+        return;
+    }
+}
+
+// Bytes that are not UTF-8 (a wrong declared encoding, an unknown one) are
+// replaced, so that a stored name or description is always UTF-8.
+static void RepairUTF8(TextBuffer& text)
+{
+    if (utf8::IsValid(text.view()))
+        return;
+    text.Assign(CFStringCreateWithBytes(text.view(), kCFStringEncodingUTF8).value_or(std::string()));
+}
+
+std::string MakeChannelText(std::string_view raw, ChannelTextRule rule, std::string_view encodingName, size_t maxBytes)
+{
+    TextScratch<kDescriptionBytes> text;
+    CopyChannelText(text, raw, rule);
+    // Converted before the references are resolved: a reference is ASCII in
+    // every encoding, and its character may not exist in the feed's own.
+    ConvertToUTF8Encoding(text, encodingName);
+    RepairUTF8(text);
+    ResolveReferencesToUTF8(text);
+    if (rule == ChannelTextRule::kDescription)
+        StripCRLFSpace(text);
+    std::string result(text.view());
+    CutUTF8Text(result, maxBytes);
+    return result;
+}
+
+std::string MakeChannelURL(std::string_view raw)
+{
+    TextScratch<kMaxURLBytes + 1> url;
+    CopyChannelName(url, UnwrapCDATA(raw));
+    url.Assign(TrimTrailingSpaces(SkipWhiteSpace(url.view())));
+    HTMLDecodeForUTF8(url);
+    return std::string(url.view());
+}
+
+/* ---- Items ---- */
+
+void ItemTexts::Clear()
+{
+    headline.SetSize(0);
+    link.SetSize(0);
+    description.SetSize(0);
+    plain.SetSize(0);
+    date.SetSize(0);
+    publisher.SetSize(0);
+    subject.SetSize(0);
+    enclosure.SetSize(0);
+}
+
+void DecodeItemText(TextBuffer& text, CFStringEncoding encoding)
+{
+    HTMLBetterDecode(text, encoding);
+}
+
+// The headline the record keeps: decoded, CDATA and markup removed, cut to
+// the field's width.
+static void CleanHeadline(TextBuffer& work, TextBuffer& headline, CFStringEncoding encoding)
+{
+    HTMLBetterDecode(work, encoding);
+    StripCDATA(work);
+    StripHTMLTagString(work);
+    headline.Assign(work.view());
+}
+
+// The description kept as HTML: references decoded (twice-escaped numeric
+// ones too), CDATA sections unwrapped, and HTML sent escaped made markup.
+static void CleanDescription(TextBuffer& description, CFStringEncoding encoding)
+{
+    DecodeItemText(description, encoding);
+    HTMLMultiAmpDecode(description);
+    StripCDATAMore(description);
+    if (IsBeginningWithEncodedTAG(description.view()))
+        HTMLMinimumDecode(description);
+}
+
+// The description as plain text: line breaks and list items as CRs, markup
+// removed. UTF-8 text has its remaining numeric references resolved here,
+// since the byte decoder leaves every character above 127 to them.
+static void MakePlainText(const TextBuffer& description, TextBuffer& plain, CFStringEncoding encoding)
+{
+    plain.Assign(description.view());
+    DecodeItemText(plain, encoding);
+    StripCRLFSpace(plain);
+    ReplaceHTMLTagToCRHyphen(plain);
+    ReplaceHTMLTagToCR(plain);
+    StripHTMLTagString(plain);
+    StripSpaceAfterCR(plain);
+    if (encoding != kCFStringEncodingUTF8 || plain.view().find("&#") == kNotFound)
+        return;
+    std::optional<std::string> resolved = CFStringFixAllHTMLUnicode(std::string(plain.view()));
+    plain.Assign(resolved.value_or(std::string()));
+}
+
+constexpr size_t kW3CYearDigits = 4;
+
+// Each date by its own form: a W3C date begins with a four-digit year and
+// "-"; anything else is read as an RFC 822 date.
+static void ReadNewsDate(NewsList& news)
+{
+    std::string_view text = SkipWhiteSpace(news.date.view());
+    const bool w3c = text.size() > kW3CYearDigits && text[kW3CYearDigits] == '-' &&
+                     std::all_of(text.begin(), text.begin() + kW3CYearDigits, [](char c) { return c >= '0' && c <= '9'; });
+    if (w3c || text.empty())
+        W3CDateDecode(news);
+    else
+        POPDateDecode(news);
+}
+
+ItemOutcome RegisterFeedItem(SubscriptionList& subscription, const DocumentEncoding& document, ItemTexts& texts)
+{
+    if (!texts.link.empty() && IsRestrictedURL(texts.link.view()))
+        return ItemOutcome::kLeftOut;
+    TextScratch<kHeadlineBytes> headline;
+    CleanHeadline(texts.headline, headline, document.encoding);
+    CleanDescription(texts.description, document.encoding);
+    MakePlainText(texts.description, texts.plain, document.encoding);
+    DecodeItemText(texts.publisher, document.encoding);
+    if (headline.empty())
+        SubstituteHeadline(headline, texts.plain.view());
+    if (headline.empty())
+        return ItemOutcome::kLeftOut;
+    HTMLBetterDecode(headline, document.encoding);
+
+    NewsList news;
+    news.headline = headline.view();
+    news.linkURL = texts.link.view();
+    news.description = texts.description.view();
+    news.date = texts.date.view();
+    news.publisher = texts.publisher.view();
+    news.subject = texts.subject.view();
+    news.objectURL = texts.enclosure.view();
+    ReadNewsDate(news);
+    switch (RegisterNewsState(subscription, news, document.name, document.encoding, texts.plain.view())) {
+    case NewsRegistration::kAdded:
+        return ItemOutcome::kAdded;
+    case NewsRegistration::kKnown:
+        return ItemOutcome::kKnown;
+    }
+    return ItemOutcome::kKnown;
+}
+
+} // namespace feedparse
