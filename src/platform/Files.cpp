@@ -277,6 +277,21 @@ OSStatus PutDataToFiles(std::span<const FileData> files)
     return firstFailure;
 }
 
+bool KeepDamagedFileCopy(const fs::path& path)
+{
+    std::optional<std::string> bytes = GetDataFromFile(path);
+    if (!bytes)
+        return false;
+    fs::path copy = path;
+    copy += ".damaged";
+    if (GetDataFromFile(copy) == bytes)
+        return true;
+    if (PutDataToFile(copy, *bytes, FileMode::Private) != kNoErr)
+        return false;
+    LogFailure("%s is damaged; its bytes are kept in %s", path.c_str(), copy.c_str());
+    return true;
+}
+
 bool IsExistFile(const fs::path& path)
 {
     if (path.empty())

@@ -58,6 +58,11 @@ struct FileData {
 // cheaper than PutDataToFile's two flushes per file for hundreds of files.
 OSStatus PutDataToFiles(std::span<const FileData> files);
 
+// Keeps a copy of a file that could not be read as it should, as
+// "<path>.damaged" (mode 0600: it may hold passwords), so that the rewrite
+// that follows does not throw away what it held. True when the copy exists.
+bool KeepDamagedFileCopy(const std::filesystem::path& path);
+
 // True only for an existing regular file (after following links); a folder or
 // an empty path answers false.
 bool IsExistFile(const std::filesystem::path& path);

@@ -18,7 +18,6 @@ constexpr uint16_t kStoreVersion = 1;
 constexpr size_t kStoreHeaderSize = 16;
 constexpr size_t kEntryHeadSize = 20;
 constexpr size_t kEntryHeadChecksummedBytes = 16;
-constexpr char kDamagedCopySuffix[] = ".damaged";
 
 /* ---- Checksum and big-endian fields ---- */
 
@@ -186,19 +185,6 @@ OSStatus WriteRsrcStore(const fs::path& path, const std::vector<RsrcEntry>& entr
     return PutDataToFile(path, bytes, mode);
 }
 
-// Keeps a copy of a damaged store beside it before it is rewritten, so that
-// what could not be read is not thrown away with the rewrite.
-static void KeepDamagedCopy(const fs::path& path)
-{
-    std::optional<std::string> bytes = GetDataFromFile(path);
-    if (!bytes)
-        return;
-    fs::path copy = path;
-    copy += kDamagedCopySuffix;
-    if (PutDataToFile(copy, *bytes, FileMode::Private) == kNoErr)
-        LogInfo("Kept the damaged keyed store as %s", copy.c_str());
-}
-
 // Reads the store for an update; null when it must not be rewritten.
 static std::optional<RsrcStore> ReadRsrcStoreForUpdate(const fs::path& path)
 {
@@ -208,7 +194,7 @@ static std::optional<RsrcStore> ReadRsrcStoreForUpdate(const fs::path& path)
     case RsrcStoreState::Unreadable:
         return std::nullopt;
     case RsrcStoreState::Damaged:
-        KeepDamagedCopy(path);
+        KeepDamagedFileCopy(path);
         return store;
     case RsrcStoreState::Missing:
     case RsrcStoreState::Intact:

@@ -11,7 +11,6 @@
 
 namespace fs = std::filesystem;
 
-constexpr char kDamagedCopySuffix[] = ".damaged";
 constexpr size_t kRectSize = 8;
 
 fs::path GetUserPreferencesFile()
@@ -33,14 +32,7 @@ static OSStatus PutPreferencesEntry(std::string_view block, FourCharCode type, i
 // the whole file keeps what it held.
 static void KeepDamagedPreferences()
 {
-    fs::path path = GetUserPreferencesFile();
-    std::optional<std::string> bytes = GetDataFromFile(path);
-    if (!bytes)
-        return;
-    fs::path copy = path;
-    copy += kDamagedCopySuffix;
-    if (PutDataToFile(copy, *bytes, FileMode::Private) == kNoErr)
-        LogInfo("Kept the preferences as they were in %s", copy.c_str());
+    KeepDamagedFileCopy(GetUserPreferencesFile());
 }
 
 static void ReportShortEntry(FourCharCode type, int16_t id, size_t size, size_t expected)

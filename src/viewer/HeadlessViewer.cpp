@@ -1,12 +1,16 @@
-// The windowless viewer: model operations only, logging what a window would show.
+// The windowless viewer: the viewer's core (model, operations, idle tick and
+// refresh cycle) with a presenter that logs what a window would show.
 #include "viewer/HeadlessViewer.h"
 
 #include "platform/Log.h"
+#include "viewer/ViewerOperations.h"
 
 #include <string>
 
+constexpr std::string_view kFeedScheme = "feed:";
+
 HeadlessViewer::HeadlessViewer()
-    : m_staff(OpenViewerModel())
+    : m_staff(OpenNewsViewerCore(std::make_unique<LoggingViewerPresenter>()))
 {
 }
 
@@ -20,14 +24,12 @@ bool HeadlessViewer::HoldsHotNews() const
     return m_staff && CountHotNews(m_staff->news) > 0;
 }
 
+// `url` is what followed "feed:" in the message: "//host/x", "http://..." or
+// "https://...", each standing for the matching web address.
 void HeadlessViewer::SubscribeURL(std::string_view url)
 {
-    std::string text(url);
-    if (m_staff && FindSubscriptionByURL(m_staff->subscriptions, text)) {
-        LogInfo("already subscribed to %s", text.c_str());
-        return;
-    }
-    LogInfo("no viewer window for subscribing feed:%s", text.c_str());
+    std::string feedURL = std::string(kFeedScheme) + std::string(url);
+    SubscribeURLInViewerWindow(m_staff, feedURL);
 }
 
 void HeadlessViewer::LoadURL(std::string_view url)
@@ -45,15 +47,17 @@ void HeadlessViewer::MarkDownload(std::string_view enclosureURL)
 {
     if (!m_staff)
         return;
-    if (NewsList* item = FindNewsByEnclosure(m_staff->news, enclosureURL))
+    if (NewsList* item = FindNewsByEnclosure(m_staff->news, enclosureURL)) {
         item->flags |= kNewsFlagDownloaded;
+        MarkAutoSave(m_staff);
+    }
 }
 
 void HeadlessViewer::Close()
 {
     if (!m_staff)
         return;
-    CloseViewerModel(m_staff);
+    CloseNewsViewerCore();
     m_staff = nullptr;
 }
 

@@ -40,15 +40,25 @@ OSStatus SaveViewerModel(const NVWStaff& staff)
     return kNoErr;
 }
 
+OSStatus AutoSaveViewerModel(const NVWStaff& staff)
+{
+    if (!staff.subscriptions)
+        return kNoErr;
+    OSStatus status = SaveSubscriptionsToFile(staff.subscriptions);
+    OSStatus historyStatus = SaveHistoryToFiles(staff.subscriptions, staff.news);
+    return status != kNoErr ? status : historyStatus;
+}
+
 // A `history` read at launch belongs to nobody until the feed's first parse
-// replaces it with the global list; free those of feeds never parsed.
-static void DisposeLoadedHistory(SubscriptionList* list, const NewsList* news)
+// disposes of it. A fetched feed's `history` only ever points at the global
+// list while a parse runs, so it is never freed here.
+void DisposeLoadedHistory(SubscriptionList* list)
 {
     for (SubscriptionList* node = list; node; node = node->next) {
-        if (node->history && node->history != news)
+        if (node->history && !(node->flags & kSubscriptionFlagFetched))
             DisposeNewsList(node->history);
         node->history = nullptr;
-        DisposeLoadedHistory(node->child, news);
+        DisposeLoadedHistory(node->child);
     }
 }
 
@@ -59,7 +69,7 @@ OSStatus CloseViewerModel(NVWStaff* staff)
     OSStatus status = SaveViewerModel(*staff);
     if (status != kNoErr)
         LogFailure("saving at quit failed (%d)", int(status));
-    DisposeLoadedHistory(staff->subscriptions, staff->news);
+    DisposeLoadedHistory(staff->subscriptions);
     DisposeSubscriptionList(staff->subscriptions);
     DisposeNewsList(staff->news);
     delete staff;

@@ -1,20 +1,40 @@
 // The viewer's state without its window: the subscription tree and the
-// global news list it owns for the whole run, loaded when the viewer opens
-// and saved when it closes. The window (later) draws this state; the shell
-// talks to it through ShellViewer.
+// global news list it owns for the whole run, the refresh and auto-save
+// bookkeeping of its idle tick, and the status stack. Loaded when the viewer
+// opens and saved when it closes. The window (later) draws this state; the
+// shell talks to it through ShellViewer.
 #pragma once
 
+#include "feeds/NewsState.h"
 #include "model/NewsList.h"
 #include "model/SubscriptionList.h"
 #include "platform/Status.h"
 #include "shell/StatusStack.h"
 
 #include <cstdint>
+#include <vector>
 
 struct NVWStaff {
     SubscriptionList* subscriptions = nullptr; // the tree, owned
     NewsList* news = nullptr;                  // the global news list, owned
-    StatusStack status;
+    // Kept in step with `news` by every edit of the list, so that the state
+    // merge finds known items without walking it.
+    NewsStateIndex newsIndex;
+
+    uint32_t subscriptionID = 0;     // the current subscription; 0 = none
+    std::vector<uint32_t> selections; // the selected subscriptions when more than one is selected
+    uint32_t newsID = 0;             // the item shown in the description pane; 0 = none
+
+    uint32_t interval = 0;    // ticks before the next refresh check; 0 = at the next idle tick
+    uint32_t prevASTicks = 0; // tick count of the last refresh check
+
+    StatusStack statusStack;  // running tasks' messages; the top one is shown
+    uint32_t prevStatus = 0;  // key of the entry the status line shows; 0 = none
+
+    uint32_t markCount = 0; // model changes since the last save
+    uint32_t markTime = 0;  // seconds (since 1904) of the last model change
+
+    bool needDownloadCheck = false; // enclosures wait for the automatic download check
 };
 
 // Loads the subscriptions file (or the preset list), the history files, and
@@ -30,5 +50,14 @@ NVWStaff* OpenViewerModel();
 // moment. Returns the first failing status; the model is freed regardless.
 OSStatus CloseViewerModel(NVWStaff* staff);
 
-// The saves alone, for the auto-save and for quit.
+// The saves alone, for quit.
 OSStatus SaveViewerModel(const NVWStaff& staff);
+
+// The auto-save's share of them: the subscriptions file and the history
+// files. Files of removed subscriptions stay until quit.
+OSStatus AutoSaveViewerModel(const NVWStaff& staff);
+
+// Frees the history lists read at launch for every node of `list` (members
+// included) that has not been parsed in this run; a fetched feed's `history`
+// is never its own. Used before a subtree is freed.
+void DisposeLoadedHistory(SubscriptionList* list);

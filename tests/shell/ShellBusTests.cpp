@@ -3,6 +3,7 @@
 // scratch install tree, and messages sent the way other programs send them.
 #include "feeds/PermanentsFile.h"
 #include "model/NewsList.h"
+#include "model/SubscriptionsFile.h"
 #include "platform/Messages.h"
 #include "shell/Agents.h"
 #include "shell/Application.h"
@@ -12,6 +13,8 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QThread>
 #include <gtest/gtest.h>
@@ -78,6 +81,12 @@ protected:
         environment.insert("QT_QPA_PLATFORM", "offscreen");
         environment.insert("STANDIN_LOG", m_agentLog);
         environment.insert("STANDIN_DOWNLOADS", QString::number(downloads));
+        // The viewer fetches its feeds: the preset's go to a proxy that is not
+        // there, so no test reaches beyond this machine.
+        environment.insert("http_proxy", "127.0.0.1:9");
+        environment.insert("no_proxy", "127.0.0.1");
+        environment.remove("HTTP_PROXY");
+        environment.remove("NO_PROXY");
         return environment;
     }
 
@@ -178,9 +187,45 @@ TEST_F(VarnokeProcess, HandsURLsToTheViewer)
 {
     StartVarnoke();
     EXPECT_EQ(Send(kEventClassGURL, kEventGetURL, "feed:http://127.0.0.1:9/x.rss").result, kNoErr);
-    EXPECT_TRUE(WaitForOutput("no viewer window for subscribing feed:http://127.0.0.1:9/x.rss"));
+    EXPECT_TRUE(WaitForOutput("Subscribe URL : http://127.0.0.1:9/x.rss"));
     EXPECT_EQ(Send(kEventClassGURL, kEventGetURL, "http://127.0.0.1:9/page.html").result, kNoErr);
     EXPECT_TRUE(WaitForOutput("no viewer window for loading http://127.0.0.1:9/page.html"));
+}
+
+TEST_F(VarnokeProcess, SubscribesToAFeedAddressAndFetchesIt)
+{
+    // A one-document site: every request gets the same small feed.
+    const std::string feed = "<?xml version=\"1.0\"?><rss version=\"2.0\"><channel><title>Bus Channel</title>"
+                             "<item><title>Bus item one</title></item><item><title>Bus item two</title></item>"
+                             "</channel></rss>";
+    QTcpServer site;
+    ASSERT_TRUE(site.listen(QHostAddress::LocalHost, 0));
+    QObject::connect(&site, &QTcpServer::newConnection, [&] {
+        while (QTcpSocket* socket = site.nextPendingConnection()) {
+            QObject::connect(socket, &QTcpSocket::readyRead, socket, [socket, feed] {
+                if (!socket->readAll().contains("\r\n\r\n"))
+                    return;
+                socket->write(("HTTP/1.0 200 OK\r\n\r\n" + feed).c_str());
+                socket->disconnectFromHost();
+            });
+        }
+    });
+    const std::string address = "http://127.0.0.1:" + std::to_string(site.serverPort()) + "/x.rss";
+
+    StartVarnoke();
+    EXPECT_EQ(Send(kEventClassGURL, kEventGetURL, "feed:" + address).result, kNoErr);
+    EXPECT_TRUE(WaitFor([this] { return Output().contains("2 new headlines in Bus Channel"); }))
+        << Output().toStdString();
+
+    EXPECT_EQ(Send(kEventClassAevt, kEventQuitApplication).result, kNoErr);
+    ASSERT_TRUE(m_varnoke.waitForFinished(10000));
+    std::filesystem::path siteFile = (m_root.path() + "/home/.config/varnoke/Varnoke.site").toStdString();
+    SubscriptionList* saved = LoadSubscriptionsFromFile(siteFile, {});
+    SubscriptionList* subscribed = FindSubscriptionByURL(saved, address);
+    ASSERT_NE(subscribed, nullptr);
+    EXPECT_EQ(subscribed->name.view(), "Bus Channel");
+    EXPECT_EQ(subscribed->checkType, kCheckEveryHour);
+    DisposeSubscriptionList(saved);
 }
 
 TEST_F(VarnokeProcess, StartsAndQuitsItsAgents)
@@ -223,7 +268,7 @@ TEST_F(VarnokeProcess, SecondStartHandsItsArgumentsOverAndExits)
     second.start(Program(), {"feed:http://127.0.0.1:9/second.rss"});
     ASSERT_TRUE(second.waitForFinished(10000));
     EXPECT_EQ(second.exitCode(), 0);
-    EXPECT_TRUE(WaitForOutput("no viewer window for subscribing feed:http://127.0.0.1:9/second.rss"));
+    EXPECT_TRUE(WaitForOutput("Subscribe URL : http://127.0.0.1:9/second.rss"));
 
     second.start(Program(), {});
     ASSERT_TRUE(second.waitForFinished(10000));
