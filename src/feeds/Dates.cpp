@@ -199,15 +199,33 @@ private:
     size_t at_ = 0;
 };
 
+constexpr size_t kMonthNameBytes = 3;
+
+static_assert(std::all_of(kMnthStr.begin(), kMnthStr.end(),
+                          [](std::string_view name) { return name.size() == kMonthNameBytes; }),
+              "every month name has three letters");
+
 // The first of "Jan" ... "Dec", in that order, found anywhere in `text`;
-// 1 to 12, or null.
+// 1 to 12, or null. One pass keeps the earliest month of the year seen, which
+// is what searching for each name in turn finds; a place is compared with the
+// names only when it begins with a capital letter.
 static std::optional<int64_t> FindMonth(std::string_view text)
 {
-    for (size_t i = 0; i < kMnthStr.size(); ++i) {
-        if (text.find(kMnthStr[i]) != std::string_view::npos)
-            return int64_t(i + 1);
+    size_t found = kMnthStr.size();
+    for (size_t at = 0; found > 0 && at + kMonthNameBytes <= text.size(); ++at) {
+        if (text[at] < 'A' || text[at] > 'Z')
+            continue;
+        for (size_t month = 0; month < found; ++month) {
+            const std::string_view name = kMnthStr[month];
+            if (text[at] == name[0] && text[at + 1] == name[1] && text[at + 2] == name[2]) {
+                found = month;
+                break;
+            }
+        }
     }
-    return std::nullopt;
+    if (found == kMnthStr.size())
+        return std::nullopt;
+    return int64_t(found + 1);
 }
 
 // "hh:mm:ss", the minutes and seconds optional; missing numbers read as 0.

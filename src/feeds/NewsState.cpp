@@ -7,10 +7,13 @@
 #include "feeds/References.h"
 #include "feeds/TextEncoding.h"
 #include "feeds/URLs.h"
+#include "feeds/UTF8.h"
 #include "platform/Log.h"
 #include "platform/UnicodeText.h"
 #include "ticker/Filters.h"
 
+#include <bit>
+#include <cstring>
 #include <utility>
 
 constexpr std::string_view kFaviconFileName = "favicon.ico";
@@ -273,6 +276,99 @@ static void SetOptionalText(OptionalText& field, const std::optional<std::string
         field.reset();
 }
 
+constexpr std::string_view kNumericReferenceStart = "&#";
+constexpr std::string_view kHorizontalBarUTF8 = "\xE2\x80\x95"; // U+2015, which headline strings rewrite
+constexpr uint64_t kHighBitOfEachByte = 0x8080808080808080u;
+constexpr size_t kBitsPerByte = 8;
+
+// The length of the two- or three-byte character at `p` whose every byte
+// value is allowed whatever the others are (leads C2-DF, E1-EC and EE-EF:
+// no overlong form or surrogate is possible), which is how the scripts feeds
+// are written in mostly come; 0 for anything else.
+static size_t PlainSequenceLength(const uint8_t* p, const uint8_t* end)
+{
+    const uint8_t lead = p[0];
+    if (lead >= 0xC2 && lead <= 0xDF)
+        return end - p >= 2 && utf8::IsContinuation(p[1]) ? 2 : 0;
+    if (lead >= 0xE1 && lead <= 0xEF && lead != 0xED)
+        return end - p >= 3 && utf8::IsContinuation(p[1]) && utf8::IsContinuation(p[2]) ? 3 : 0;
+    return 0;
+}
+
+// utf8::IsValid, passing over ASCII a word at a time and over the common
+// characters without the general check: item texts are mostly ASCII or one
+// script, and checked a byte at a time they cost more than the rest of the
+// registration. Every other sequence is judged by utf8::SequenceLength.
+static bool IsValidUTF8Text(std::string_view text)
+{
+    const auto* p = reinterpret_cast<const uint8_t*>(text.data());
+    const auto* end = p + text.size();
+    while (p < end) {
+        if (*p >= 0x80) {
+            size_t length = PlainSequenceLength(p, end);
+            bool truncated = false;
+            if (length == 0)
+                length = utf8::SequenceLength(p, end, truncated);
+            if (length == 0)
+                return false;
+            p += length;
+            continue;
+        }
+        uint64_t word = 0;
+        if (size_t(end - p) < sizeof word) {
+            ++p;
+            continue;
+        }
+        std::memcpy(&word, p, sizeof word);
+        const uint64_t high = word & kHighBitOfEachByte;
+        if (high == 0) {
+            p += sizeof word;
+            continue;
+        }
+        // On to the first high byte, the first in memory being the lowest
+        // in the word; it is not the first, which is ASCII.
+        if constexpr (std::endian::native == std::endian::little)
+            p += size_t(__builtin_ctzll(high)) / kBitsPerByte;
+        else
+            ++p;
+    }
+    return true;
+}
+
+// Whether a UTF-8 item text is already its own string: well-formed, so that
+// CFStringCreateWithBytes returns it as it is, and without a numeric
+// reference for CFStringFixHTMLUnicode to resolve. Most texts are, and are
+// then stored without making the two conversions' strings.
+static bool IsFinishedUTF8Text(std::string_view text)
+{
+    return text.find(kNumericReferenceStart) == std::string_view::npos && IsValidUTF8Text(text);
+}
+
+// The headline string, as CFStringCreateWithKeisenFilter and
+// CFStringFixAllHTMLUnicode make it. A finished UTF-8 headline of at most
+// 255 bytes without U+2015 is its own string.
+static void SetHeadlineString(NewsList& news, CFStringEncoding encoding)
+{
+    const std::string_view headline = news.headline.view();
+    if (encoding == kCFStringEncodingUTF8 && headline.size() <= kMaxHeadlineStringBytes &&
+        headline.find(kHorizontalBarUTF8) == std::string_view::npos && IsFinishedUTF8Text(headline)) {
+        news.headlineRef = headline;
+        return;
+    }
+    SetOptionalText(news.headlineRef, CFStringFixAllHTMLUnicode(CFStringCreateWithKeisenFilter(headline, encoding)));
+}
+
+// The description string, as CFStringCreateWithBytes and
+// CFStringFixHTMLUnicode make it from the plain text.
+static void SetDescriptionString(NewsList& news, std::string_view plainText, CFStringEncoding encoding)
+{
+    if (encoding == kCFStringEncodingUTF8 && IsFinishedUTF8Text(plainText)) {
+        news.descriptionRef = plainText;
+        return;
+    }
+    SetOptionalText(news.descriptionRef, CFStringFixHTMLUnicode(CFStringCreateWithBytes(plainText, encoding)));
+}
+
 // Marks an unread item hot when a filter matches it; true when it did.
 static bool MarkNewsHotByFilter(NewsList& news, std::string_view subscriptionName)
 {
@@ -287,11 +383,25 @@ static bool MarkNewsHotByFilter(NewsList& news, std::string_view subscriptionNam
     return true;
 }
 
-// Appends a copy of `news` to the subscription's pending chain and returns
-// the copy; `news` reads as the copy afterwards (its `nid`).
-static NewsList* AppendSubscriptionNews(SubscriptionList& subscription, NewsList& news)
+// What registration does with the texts of the item it appends.
+enum class NewsTexts {
+    kCopied, // the caller's record keeps them
+    kMoved,  // they move into the appended record
+};
+
+// Appends a record made from `news` to the subscription's pending chain and
+// returns it; `news` reads the record's `nid` afterwards.
+static NewsList* AppendSubscriptionNews(SubscriptionList& subscription, NewsList& news, NewsTexts texts)
 {
-    NewsList* item = AddNewsList(nullptr, news);
+    NewsList* item = nullptr;
+    switch (texts) {
+    case NewsTexts::kCopied:
+        item = AddNewsList(nullptr, news);
+        break;
+    case NewsTexts::kMoved:
+        item = AddNewsList(nullptr, std::move(news));
+        break;
+    }
     NewsList* head = subscription.news;
     if (!head) {
         subscription.news = item;
@@ -305,8 +415,8 @@ static NewsList* AppendSubscriptionNews(SubscriptionList& subscription, NewsList
     return item;
 }
 
-NewsRegistration RegisterNewsState(SubscriptionList& subscription, NewsList& news, std::string_view encodingName,
-                                   CFStringEncoding encoding, std::string_view plainText)
+static NewsRegistration RegisterNews(SubscriptionList& subscription, NewsList& news, std::string_view encodingName,
+                                     CFStringEncoding encoding, std::string_view plainText, NewsTexts texts)
 {
     NewsState found = CheckNewsState(subscription, news);
     if (found.existing) {
@@ -317,9 +427,8 @@ NewsRegistration RegisterNewsState(SubscriptionList& subscription, NewsList& new
 
     news.encodingName = encodingName;
     news.encoding = encoding;
-    SetOptionalText(news.headlineRef,
-                    CFStringFixAllHTMLUnicode(CFStringCreateWithKeisenFilter(news.headline.view(), encoding)));
-    SetOptionalText(news.descriptionRef, CFStringFixHTMLUnicode(CFStringCreateWithBytes(plainText, encoding)));
+    SetHeadlineString(news, encoding);
+    SetDescriptionString(news, plainText, encoding);
     news.type = kNewsTypeFeed;
     news.flags = found.state;
     // An undated item keeps the time it was first seen.
@@ -328,10 +437,22 @@ NewsRegistration RegisterNewsState(SubscriptionList& subscription, NewsList& new
     news.parent = &subscription;
     bool hot = MarkNewsHotByFilter(news, subscription.name.view());
 
-    NewsList* item = AppendSubscriptionNews(subscription, news);
+    NewsList* item = AppendSubscriptionNews(subscription, news, texts);
     if (hot)
         HotNewsViewerWindow(*item);
     return NewsRegistration::kAdded;
+}
+
+NewsRegistration RegisterNewsState(SubscriptionList& subscription, NewsList& news, std::string_view encodingName,
+                                   CFStringEncoding encoding, std::string_view plainText)
+{
+    return RegisterNews(subscription, news, encodingName, encoding, plainText, NewsTexts::kCopied);
+}
+
+NewsRegistration RegisterNewsState(SubscriptionList& subscription, NewsList&& news, std::string_view encodingName,
+                                   CFStringEncoding encoding, std::string_view plainText)
+{
+    return RegisterNews(subscription, news, encodingName, encoding, plainText, NewsTexts::kMoved);
 }
 
 /* ---- Hot news announcement ---- */

@@ -135,6 +135,13 @@ enum class NewsRegistration {
 NewsRegistration RegisterNewsState(SubscriptionList& subscription, NewsList& news, std::string_view encodingName,
                                    CFStringEncoding encoding, std::string_view plainText);
 
+// The same for an item its parser is done with: when a record is appended,
+// the item's texts move into it rather than being copied, and are left empty
+// in `news`, which still receives the record's `nid`. A known item is left
+// as it is.
+NewsRegistration RegisterNewsState(SubscriptionList& subscription, NewsList&& news, std::string_view encodingName,
+                                   CFStringEncoding encoding, std::string_view plainText);
+
 /* ---- Hot news announcement ---- */
 
 // Announces an unread item a keyword filter made hot (its `sound` and

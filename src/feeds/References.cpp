@@ -9,6 +9,10 @@
 
 #include <algorithm>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 /* ---- Tables ---- */
 
 extern const std::array<HTMLSpecialRow, kHTMLSpecialRows> HTMLSpecial;
@@ -109,6 +113,11 @@ static_assert(std::adjacent_find(kNamedCharacters.begin(), kNamedCharacters.end(
 
 // The longest entity name known, "thetasym".
 constexpr size_t kMaxEntityNameBytes = 8;
+constexpr unsigned kBitsPerByte = 8;
+
+static_assert(std::all_of(kNamedCharacters.begin(), kNamedCharacters.end(),
+                          [](const NamedCharacter& entry) { return entry.name.size() <= kMaxEntityNameBytes; }),
+              "every name fits the lookup's key");
 
 constexpr uint32_t kFirstPrintableCode = 32;
 constexpr uint32_t kLastASCIICode = 127;
@@ -140,13 +149,38 @@ static bool IsEntityNameChar(char c)
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
 }
 
-static std::optional<uint32_t> FindNamedCharacter(std::string_view name)
+// A name of at most kMaxEntityNameBytes packed into one number, its first
+// byte highest and zeros after its end. Names hold no NUL byte, so the
+// numbers sort as the names do and one comparison replaces a string's.
+static constexpr uint64_t PackEntityName(std::string_view name)
 {
-    auto found = std::lower_bound(kNamedCharacters.begin(), kNamedCharacters.end(), name,
-                                  [](const NamedCharacter& entry, std::string_view key) { return entry.name < key; });
-    if (found == kNamedCharacters.end() || found->name != name)
+    uint64_t key = 0;
+    for (size_t i = 0; i < kMaxEntityNameBytes; ++i)
+        key = (key << kBitsPerByte) | (i < name.size() ? uint8_t(name[i]) : 0u);
+    return key;
+}
+
+// The packed names of kNamedCharacters, in its order.
+constexpr auto kNamedCharacterKeys = [] {
+    std::array<uint64_t, kNamedCharacterCount> keys{};
+    for (size_t i = 0; i < kNamedCharacterCount; ++i)
+        keys[i] = PackEntityName(kNamedCharacters[i].name);
+    return keys;
+}();
+
+static_assert(std::is_sorted(kNamedCharacterKeys.begin(), kNamedCharacterKeys.end()), "packed names keep the order");
+static_assert(std::adjacent_find(kNamedCharacterKeys.begin(), kNamedCharacterKeys.end()) == kNamedCharacterKeys.end(),
+              "packed names stay distinct");
+
+static constexpr std::optional<uint32_t> FindNamedCharacter(std::string_view name)
+{
+    if (name.empty() || name.size() > kMaxEntityNameBytes)
         return std::nullopt;
-    return found->codePoint;
+    const uint64_t key = PackEntityName(name);
+    const auto found = std::lower_bound(kNamedCharacterKeys.begin(), kNamedCharacterKeys.end(), key);
+    if (found == kNamedCharacterKeys.end() || *found != key)
+        return std::nullopt;
+    return kNamedCharacters[size_t(found - kNamedCharacterKeys.begin())].codePoint;
 }
 
 /* ---- Reading one reference ---- */
@@ -217,10 +251,58 @@ static std::optional<Reference> ReadNamedReference(const char* p, const char* en
     return Reference{size_t(q + 1 - p), *codePoint, true};
 }
 
+// The names feeds write far more than any other, read without scanning the
+// name or searching the table:
+//   symbol     the name and its ";", after the "&"
+//   codePoint  the character, the same as the table's
+struct CommonReference {
+    std::string_view symbol;
+    uint32_t codePoint;
+};
+
+constexpr CommonReference kCommonReferences[] = {
+    {"lt;", '<'}, {"gt;", '>'}, {"amp;", '&'}, {"quot;", '"'}, {"apos;", '\''},
+};
+
+static_assert(std::all_of(std::begin(kCommonReferences), std::end(kCommonReferences),
+                          [](const CommonReference& common) {
+                              const std::string_view name = common.symbol.substr(0, common.symbol.size() - 1);
+                              return common.symbol.ends_with(';') && FindNamedCharacter(name) == common.codePoint;
+                          }),
+              "a common name reads as the table reads it");
+
+// Whether `symbol` is at `p`, byte by byte: symbols are a few bytes long and
+// most differ from the text early, where a call to memcmp would cost more
+// than the comparison.
+static bool IsSymbolAt(const char* p, const char* end, std::string_view symbol)
+{
+    if (size_t(end - p) < symbol.size())
+        return false;
+    for (size_t i = 0; i < symbol.size(); ++i) {
+        if (p[i] != symbol[i])
+            return false;
+    }
+    return true;
+}
+
+// One of kCommonReferences at `p`. A whole symbol, ";" included, is what
+// ReadNamedReference would have read there, so the two agree.
+static std::optional<Reference> ReadCommonReference(const char* p, const char* end)
+{
+    const char* name = p + 1;
+    for (const CommonReference& common : kCommonReferences) {
+        if (IsSymbolAt(name, end, common.symbol))
+            return Reference{1 + common.symbol.size(), common.codePoint, true};
+    }
+    return std::nullopt;
+}
+
 static std::optional<Reference> ReadReference(const char* p, const char* end)
 {
     if (end - p >= 2 && p[1] == '#')
         return ReadNumericReference(p, end);
+    if (std::optional<Reference> common = ReadCommonReference(p, end))
+        return common;
     return ReadNamedReference(p, end);
 }
 
@@ -228,6 +310,28 @@ static bool IsUnicodeCharacter(uint32_t codePoint)
 {
     return codePoint != 0 && codePoint < kBeyondUnicode &&
            (codePoint < kFirstSurrogate || codePoint > kLastSurrogate);
+}
+
+/* ---- Finding references ---- */
+
+constexpr ptrdiff_t kNearBytes = 16;
+
+// The next "&" in [p, end), or end. In escaped HTML one reference follows
+// another within a few bytes ("&lt;p&gt;"), where a call to memchr costs more
+// than its scan: the next sixteen bytes are tested here, and only a longer
+// run of text is left to memchr.
+static const char* FindAmpersand(const char* p, const char* end)
+{
+#if defined(__SSE2__)
+    if (end - p >= kNearBytes) {
+        const __m128i near = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        const unsigned mask = unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(near, _mm_set1_epi8('&'))));
+        if (mask != 0)
+            return p + __builtin_ctz(mask);
+        p += kNearBytes;
+    }
+#endif
+    return bytescan::FindByte(p, end, '&');
 }
 
 /* ---- Byte-text decoding ---- */
@@ -275,6 +379,27 @@ static Replacement MakeUTF8(uint32_t codePoint)
     return replacement;
 }
 
+static uint32_t LastByteCode(TextKind kind)
+{
+    switch (kind) {
+    case TextKind::kBytes:
+        return kLastLatin1Code;
+    case TextKind::kUTF8:
+        return kLastASCIICode;
+    }
+    return kLastASCIICode;
+}
+
+// Whether the reference becomes the one byte of its code: a printable
+// numeric one or a name, up to the kind's last byte.
+static bool IsOneByteReplacement(const Reference& reference, TextKind kind)
+{
+    const uint32_t code = reference.codePoint;
+    if (code > LastByteCode(kind))
+        return false;
+    return reference.named || code >= kFirstPrintableCode;
+}
+
 // What a reference becomes, or null when it stays as it is. `fallback`
 // receives a form no longer than the reference, for when the first choice
 // does not fit.
@@ -282,14 +407,10 @@ static std::optional<Replacement> ReplaceReference(const Reference& reference, T
                                                    std::optional<Replacement>& fallback)
 {
     const uint32_t code = reference.codePoint;
-    const uint32_t lastByte = kind == TextKind::kUTF8 ? kLastASCIICode : kLastLatin1Code;
-    if (!reference.named) {
-        if (code < kFirstPrintableCode || code > lastByte)
-            return std::nullopt;
+    if (IsOneByteReplacement(reference, kind))
         return MakeByte(code);
-    }
-    if (code <= lastByte)
-        return MakeByte(code);
+    if (!reference.named)
+        return std::nullopt;
     if (kind == TextKind::kUTF8)
         fallback = MakeUTF8(code);
     return MakeNumericReference(code);
@@ -301,13 +422,19 @@ static std::optional<Replacement> ReplaceReference(const Reference& reference, T
 static char* DecodeReferencesInto(const char* in, const char* end, char* out, const char* limit, TextKind kind)
 {
     while (in < end) {
-        const char* amp = bytescan::FindByte(in, end, '&');
+        const char* amp = FindAmpersand(in, end);
         std::memcpy(out, in, size_t(amp - in));
         out += amp - in;
         in = amp;
         if (in == end)
             break;
         std::optional<Reference> reference = ReadReference(in, end);
+        // Most references become one byte, which never grows the text.
+        if (reference && IsOneByteReplacement(*reference, kind)) {
+            *out++ = char(reference->codePoint);
+            in += reference->length;
+            continue;
+        }
         std::optional<Replacement> fallback;
         std::optional<Replacement> replacement =
             reference ? ReplaceReference(*reference, kind, fallback) : std::nullopt;
@@ -345,6 +472,25 @@ static void DecodeReferences(TextBuffer& text, TextKind kind)
     text.SetSize(size_t(out - data));
 }
 
+// DecodeReferences on `source` assigned to `text`. A source that must be cut
+// to fit is cut first, as Assign cuts it; any other is read where it lies.
+static void DecodeReferencesCopy(std::string_view source, TextBuffer& text, TextKind kind)
+{
+    if (source.size() > text.capacity()) {
+        text.Assign(source);
+        DecodeReferences(text, kind);
+        return;
+    }
+    char* data = text.data();
+    char* out = DecodeReferencesInto(source.data(), source.data() + source.size(), data, data + text.capacity(), kind);
+    text.SetSize(size_t(out - data));
+}
+
+static TextKind TextKindOf(CFStringEncoding encoding)
+{
+    return encoding == kCFStringEncodingUTF8 ? TextKind::kUTF8 : TextKind::kBytes;
+}
+
 void HTMLDecode(TextBuffer& text)
 {
     DecodeReferences(text, TextKind::kBytes);
@@ -357,11 +503,12 @@ void HTMLDecodeForUTF8(TextBuffer& text)
 
 void HTMLBetterDecode(TextBuffer& text, CFStringEncoding encoding)
 {
-    if (encoding == kCFStringEncodingUTF8) {
-        HTMLDecodeForUTF8(text);
-        return;
-    }
-    HTMLDecode(text);
+    DecodeReferences(text, TextKindOf(encoding));
+}
+
+void HTMLBetterDecodeCopy(std::string_view source, TextBuffer& text, CFStringEncoding encoding)
+{
+    DecodeReferencesCopy(source, text, TextKindOf(encoding));
 }
 
 /* ---- Small in-place rewrites ---- */
@@ -383,7 +530,7 @@ static void RewriteAtAmpersands(TextBuffer& text, const AmpersandRewrite (&rewri
     const char* end = data + text.size();
     char* out = data;
     while (in < end) {
-        const char* amp = bytescan::FindByte(in, end, '&');
+        const char* amp = FindAmpersand(in, end);
         if (out != in)
             std::memmove(out, in, size_t(amp - in));
         out += amp - in;
@@ -392,7 +539,7 @@ static void RewriteAtAmpersands(TextBuffer& text, const AmpersandRewrite (&rewri
             break;
         const AmpersandRewrite* match = nullptr;
         for (const AmpersandRewrite& rewrite : rewrites) {
-            if (bytescan::StartsWith(in, end, rewrite.pattern.data(), rewrite.pattern.size())) {
+            if (IsSymbolAt(in, end, rewrite.pattern)) {
                 match = &rewrite;
                 break;
             }
@@ -441,14 +588,13 @@ static bool ShouldResolve(uint32_t codePoint, NumericRange range)
 
 // In place: a numeric reference is never shorter than the UTF-8 bytes of its
 // character ("&#9;" is 4 bytes for 1, "&#65536;" 8 for 4).
-static void ResolveNumericReferences(std::string& text, NumericRange range)
+static size_t ResolveNumericReferences(char* data, size_t size, NumericRange range)
 {
-    char* data = text.data();
     const char* in = data;
-    const char* end = data + text.size();
+    const char* end = data + size;
     char* out = data;
     while (in < end) {
-        const char* amp = bytescan::FindByte(in, end, '&');
+        const char* amp = FindAmpersand(in, end);
         if (out != in)
             std::memmove(out, in, size_t(amp - in));
         out += amp - in;
@@ -465,7 +611,12 @@ static void ResolveNumericReferences(std::string& text, NumericRange range)
         out += utf8::Encode(reference->codePoint, out);
         in += reference->length;
     }
-    text.resize(size_t(out - data));
+    return size_t(out - data);
+}
+
+static void ResolveNumericReferences(std::string& text, NumericRange range)
+{
+    text.resize(ResolveNumericReferences(text.data(), text.size(), range));
 }
 
 std::optional<std::string> CFStringFixHTMLUnicode(std::optional<std::string> text)
@@ -480,6 +631,11 @@ std::optional<std::string> CFStringFixAllHTMLUnicode(std::optional<std::string> 
     if (text)
         ResolveNumericReferences(*text, NumericRange::kAll);
     return text;
+}
+
+void FixAllHTMLUnicode(TextBuffer& text)
+{
+    text.SetSize(ResolveNumericReferences(text.data(), text.size(), NumericRange::kAll));
 }
 
 uint32_t utoi(std::string_view digits)

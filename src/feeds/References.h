@@ -63,6 +63,10 @@ void HTMLDecodeForUTF8(TextBuffer& text);
 // HTMLDecodeForUTF8 for UTF-8 texts, HTMLDecode for any other encoding.
 void HTMLBetterDecode(TextBuffer& text, CFStringEncoding encoding);
 
+// `text` assigned `source` (a text outside its buffer) and given
+// HTMLBetterDecode, in one pass that does not copy the source first.
+void HTMLBetterDecodeCopy(std::string_view source, TextBuffer& text, CFStringEncoding encoding);
+
 // Every "&amp;" directly followed by "#" becomes "&", so that a doubly
 // escaped numeric reference becomes a plain one ("&amp;#38;" becomes "&#38;";
 // a triply escaped "&amp;amp;#38;" is left as it is).
@@ -84,6 +88,10 @@ std::optional<std::string> CFStringFixHTMLUnicode(std::optional<std::string> tex
 
 // Resolves every numeric reference. Cost: O(n) in place.
 std::optional<std::string> CFStringFixAllHTMLUnicode(std::optional<std::string> text);
+
+// CFStringFixAllHTMLUnicode on a byte text, in place: the text only
+// shrinks, so it needs no string of its own. Cost: O(n).
+void FixAllHTMLUnicode(TextBuffer& text);
 
 // The decimal number that `digits` begins with; 0 when it begins with no
 // digit. Numbers past the last Unicode character read as 0x110000, so that

@@ -259,6 +259,12 @@ struct EnclosureTag {
     size_t end = 0;                      // just after the tag
 };
 
+// A quote of either kind, or a line break, ends an enclosure's URL.
+static bool IsEnclosureURLEnd(char c)
+{
+    return c == '"' || c == '\'' || c == '\r' || c == '\n';
+}
+
 static std::optional<EnclosureTag> ReadEnclosureAt(std::string_view item, size_t start)
 {
     if (start == kNotFound)
@@ -280,7 +286,11 @@ static std::optional<EnclosureTag> ReadEnclosureAt(std::string_view item, size_t
     if (url == kNotFound)
         return enclosure;
     std::string_view value = tag.substr(url + kEnclosURLDqTAG.size());
-    enclosure.url = value.substr(0, std::min(value.find_first_of("\"'\r\n"), value.size()));
+    // Byte by byte: find_first_of would test the four bytes with a call each.
+    size_t length = 0;
+    while (length < value.size() && !IsEnclosureURLEnd(value[length]))
+        ++length;
+    enclosure.url = value.substr(0, length);
     return enclosure;
 }
 

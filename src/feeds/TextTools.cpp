@@ -15,12 +15,18 @@ using bytescan::StartsWithIgnoringCase;
 constexpr std::string_view kCDATABegin = "<![CDATA[";
 constexpr std::string_view kCDATAEnd = "]]>";
 
-// The escaped-HTML prefixes.
+// The escaped-HTML prefixes, each beginning with an escaped "<".
+constexpr std::string_view kEncodedTagOpen = "&lt;";
 constexpr std::string_view kPEncodedTAG = "&lt;p&gt;";
 constexpr std::string_view kDivEncodedTAG = "&lt;div ";
 constexpr std::string_view kAnchorEncodedTAG = "&lt;a href=";
 constexpr std::string_view kCenterEncodedTAG = "&lt;center&gt;";
 constexpr std::string_view kFontEncodedTAG = "&lt;font size=";
+
+static_assert(kPEncodedTAG.starts_with(kEncodedTagOpen) && kDivEncodedTAG.starts_with(kEncodedTagOpen) &&
+                  kAnchorEncodedTAG.starts_with(kEncodedTagOpen) && kCenterEncodedTAG.starts_with(kEncodedTagOpen) &&
+                  kFontEncodedTAG.starts_with(kEncodedTagOpen),
+              "the quick test is a prefix of every escaped tag");
 
 constexpr size_t kMaxSubstituteHeadlineBytes = 255;
 constexpr size_t kHeadlineClauseBytes = 10;   // past this, "." and "," end the headline
@@ -125,6 +131,9 @@ bool StripCDATAMore(TextBuffer& text)
 
 bool IsBeginningWithEncodedTAG(std::string_view text)
 {
+    // Every prefix begins "&lt;": most texts are told apart on that.
+    if (!text.starts_with(kEncodedTagOpen))
+        return false;
     for (std::string_view prefix :
          {kPEncodedTAG, kDivEncodedTAG, kAnchorEncodedTAG, kCenterEncodedTAG, kFontEncodedTAG}) {
         if (text.starts_with(prefix))
@@ -150,6 +159,10 @@ constexpr TagRewrite kTagsToCR[] = {
 
 constexpr TagRewrite kTagsToCRHyphen[] = {
     {"li>", "\r- "},
+};
+
+constexpr TagRewrite kTagsToCRHyphenAndCR[] = {
+    {"li>", "\r- "}, {"br>", "\r"}, {"br />", "\r"}, {"/li>", "\r"}, {"/p>", "\r\r"},
 };
 
 template <size_t Count>
@@ -184,6 +197,11 @@ void ReplaceHTMLTagToCR(TextBuffer& text)
 void ReplaceHTMLTagToCRHyphen(TextBuffer& text)
 {
     RewriteTags(text, kTagsToCRHyphen);
+}
+
+void ReplaceHTMLTagToCRHyphenAndCR(TextBuffer& text)
+{
+    RewriteTags(text, kTagsToCRHyphenAndCR);
 }
 
 void StripSpaceAfterCR(TextBuffer& text)

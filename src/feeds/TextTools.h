@@ -46,6 +46,11 @@ void ReplaceHTMLTagToCR(TextBuffer& text);
 // "<li>" (letters in either case) becomes CR, "-", space.
 void ReplaceHTMLTagToCRHyphen(TextBuffer& text);
 
+// ReplaceHTMLTagToCRHyphen, then ReplaceHTMLTagToCR, in one pass: the same
+// text, since neither makes or breaks a tag the other rewrites (what they
+// write holds no "<", and "<li>" is none of the other's tags).
+void ReplaceHTMLTagToCRHyphenAndCR(TextBuffer& text);
+
 // Removes the first space after each CR.
 void StripSpaceAfterCR(TextBuffer& text);
 

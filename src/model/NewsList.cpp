@@ -10,6 +10,7 @@
 #include <functional>
 #include <limits>
 #include <unordered_set>
+#include <utility>
 
 #if defined(__SANITIZE_ADDRESS__)
 #include <sanitizer/asan_interface.h>
@@ -145,6 +146,21 @@ NewsList* AddNewsList(NewsList* list, NewsList& newsTemplate)
     if (!list)
         return item;
     // A fresh item cannot already be in the list.
+    LinkChainAtTail(list, item);
+    return list;
+}
+
+NewsList* AddNewsList(NewsList* list, NewsList&& newsTemplate)
+{
+    auto* item = new NewsList(std::move(newsTemplate));
+    item->nid = gNewsID++;
+    item->next = nullptr;
+
+    // The template keeps its numbers and reads the new item's identifier.
+    newsTemplate.nid = item->nid;
+    newsTemplate.next = nullptr;
+    if (!list)
+        return item;
     LinkChainAtTail(list, item);
     return list;
 }

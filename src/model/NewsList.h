@@ -84,6 +84,11 @@ struct NewsList {
 // chain and append that chain to the global list once.
 NewsList* AddNewsList(NewsList* list, NewsList& newsTemplate);
 
+// The same for a template its caller is done with: its texts are moved into
+// the new item, not copied, and are left empty; its other fields stay, and
+// it receives the new `nid` as above. Saves an allocation and a copy a text.
+NewsList* AddNewsList(NewsList* list, NewsList&& newsTemplate);
+
 // Links the chain `items` after the last item of `list`; returns `items` when
 // `list` is null. A chain that already shares an item with `list` is refused
 // with a diagnostic (it would close the list into a loop). O(n + m).

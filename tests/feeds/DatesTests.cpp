@@ -96,6 +96,20 @@ TEST(RFC822Date, ReadsEveryKindOfZone)
     });
 }
 
+// The month is the first of January ... December named anywhere after the
+// day, in the order of the year, not of the text.
+TEST(RFC822Date, TheEarliestMonthNamedAnywhereIsTheMonth)
+{
+    ScopedTimeZone zone(kTokyo);
+    ExpectItemDates(POPDateDecode, {
+        {"Fri, 04 Mar 2005 12:30:00 +0900 (Jan)", Wall(2005, 1, 4, 12, 30), 0},
+        {"Fri, 04 March 2005 12:30:00 +0900", Wall(2005, 3, 4, 12, 30), 0},
+        {"Fri, 04 xDec 2005 12:30:00 +0900 Nov", Wall(2005, 11, 4, 12, 30), 0},
+        {"Fri, 04 mar 2005 12:30:00 +0900", kReadingTime, kDateFlagNoDate},
+        {"Fri, 04 Ma", kReadingTime, kDateFlagNoDate},
+    });
+}
+
 TEST(RFC822Date, BadDatesAreNoDate)
 {
     ScopedTimeZone zone(kTokyo);

@@ -4,6 +4,8 @@
 #include "FeedsTestSupport.h"
 
 #include "feeds/NewsState.h"
+#include "feeds/References.h"
+#include "feeds/TextEncoding.h"
 #include "model/HistoryFiles.h"
 #include "ticker/Filters.h"
 
@@ -257,6 +259,89 @@ TEST_F(NewsStateTest, RegistrationMakesTheItemsStringsInItsEncoding)
     EXPECT_EQ(added->type, kNewsTypeFeed);
     EXPECT_EQ(added->nid, news.nid);
     EXPECT_EQ(added->headline.view(), "Caf\xE9 &#8216;open&#8217;"); // the field keeps the feed's bytes
+}
+
+// The item's strings are what the encoding conversions and the numeric
+// reference decoders make, whether or not the text needs them: most UTF-8
+// texts are stored as they are, and a damaged or referring one must not be.
+TEST_F(NewsStateTest, RegistrationMakesTheStringsTheConversionsMake)
+{
+    std::vector<std::string> texts = {
+        "", "Plain ASCII headline", "Caf\xC3\xA9 \xE6\x97\xA5\xE6\x9C\xAC", "it&#8217;s &#38;#8217; &#0;",
+        "bar \xE2\x80\x95 here", "broken \xFF byte", "cut \xE2\x80", "overlong \xC0\xAF", "surrogate \xED\xA0\x80",
+        "beyond \xF4\x90\x80\x80", std::string(255, 'h'), std::string(254, 'h') + "\xC3\xA9",
+    };
+    // A damaged byte at each place of the first words of ASCII.
+    for (size_t at = 0; at < 20; ++at) {
+        std::string text(24, 'a');
+        text[at] = '\x80';
+        texts.push_back(text);
+    }
+    for (const std::string& text : texts) {
+        for (CFStringEncoding encoding : {kCFStringEncodingUTF8, kCFStringEncodingISOLatin1}) {
+            NewsList news = MakeNews({text.empty() ? "untitled" : text, "", 0});
+            ASSERT_EQ(RegisterNewsState(subscription, std::move(news), "any", encoding, text),
+                      NewsRegistration::kAdded);
+            NewsList* added = subscription.news;
+            const std::optional<std::string> headline =
+                CFStringFixAllHTMLUnicode(CFStringCreateWithKeisenFilter(added->headline.view(), encoding));
+            const std::optional<std::string> description =
+                CFStringFixHTMLUnicode(CFStringCreateWithBytes(text, encoding));
+            EXPECT_EQ(added->headlineRef.has_value(), headline.has_value()) << text;
+            EXPECT_EQ(added->headlineRef.view(), headline.value_or("")) << text;
+            EXPECT_EQ(added->descriptionRef.has_value(), description.has_value()) << text;
+            EXPECT_EQ(added->descriptionRef.view(), description.value_or("")) << text;
+            DisposeNewsList(TakeSubscriptionNews(&subscription));
+        }
+    }
+}
+
+// Registering an item the parser is done with moves its texts into the
+// record: the record is what a copy would be, and the item keeps only the
+// record's identifier.
+TEST_F(NewsStateTest, RegistrationCanMoveTheItemsTextsIntoItsRecord)
+{
+    auto makeNews = [] {
+        NewsList news = MakeNews({"Moved headline", "http://n/moved", 100});
+        news.description = "<p>HTML</p>";
+        news.date = "Fri, 04 Mar 2005 12:30:00 GMT";
+        news.subject = "World";
+        news.publisher = "Wire";
+        news.objectURL = "http://n/a.mp3";
+        return news;
+    };
+    NewsList copied = makeNews();
+    ASSERT_EQ(RegisterNewsState(subscription, copied, "UTF-8", kCFStringEncodingUTF8, "HTML"),
+              NewsRegistration::kAdded);
+    FinishCheck();
+    NewsList known = makeNews();
+    ASSERT_EQ(RegisterNewsState(subscription, std::move(known), "UTF-8", kCFStringEncodingUTF8, "HTML"),
+              NewsRegistration::kKnown);
+    EXPECT_EQ(known.headline.view(), "Moved headline") << "a known item is left as it is";
+
+    SubscriptionList other;
+    other.siteType = kSiteTypeRSS;
+    NewsList moved = makeNews();
+    ASSERT_EQ(RegisterNewsState(other, std::move(moved), "UTF-8", kCFStringEncodingUTF8, "HTML"),
+              NewsRegistration::kAdded);
+    const NewsList& a = *global;
+    const NewsList& b = *other.news;
+    EXPECT_EQ(moved.nid, b.nid);
+    EXPECT_TRUE(moved.headline.empty() && moved.description.empty() && moved.linkURL.empty() && moved.date.empty() &&
+                moved.subject.empty() && moved.publisher.empty() && moved.objectURL.empty() && !moved.headlineRef);
+    for (auto field : {&NewsList::headline, &NewsList::linkURL, &NewsList::objectURL})
+        EXPECT_EQ((a.*field).view(), (b.*field).view());
+    EXPECT_EQ(a.description.view(), b.description.view());
+    EXPECT_EQ(a.date.view(), b.date.view());
+    EXPECT_EQ(a.subject.view(), b.subject.view());
+    EXPECT_EQ(a.publisher.view(), b.publisher.view());
+    EXPECT_EQ(a.encodingName.view(), b.encodingName.view());
+    EXPECT_EQ(a.headlineRef.view(), b.headlineRef.view());
+    EXPECT_EQ(a.descriptionRef.view(), b.descriptionRef.view());
+    EXPECT_EQ(a.dateTime, b.dateTime);
+    EXPECT_EQ(a.type, b.type);
+    EXPECT_EQ(b.parent, &other);
+    DisposeNewsList(TakeSubscriptionNews(&other));
 }
 
 TEST_F(NewsStateTest, ManyItemsOfOneFeedAreRegisteredInOrder)

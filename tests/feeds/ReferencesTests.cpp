@@ -86,6 +86,86 @@ TEST(HTMLDecode, UTF8TextsGetNoHighBytes)
         EXPECT_EQ(Transformed(c.input, HTMLDecodeForUTF8), c.expected) << c.input;
 }
 
+// Every form a reference may take, through both byte decoders: the common
+// names and numbers are read without the table search, every other name
+// through it, and both must give what the rules give.
+TEST(HTMLDecode, EveryReferenceFormDecodesByTheSameRules)
+{
+    struct FormCase {
+        std::string input;
+        std::string bytes; // HTMLDecode
+        std::string utf8;  // HTMLDecodeForUTF8
+    };
+    const FormCase cases[] = {
+        {"&lt;&gt;&amp;&quot;&apos;", "<>&\"'", "<>&\"'"},
+        {"&lt", "&lt", "&lt"},
+        {"&lt x &amp", "&lt x &amp", "&lt x &amp"},
+        {"&ltx; &ampx; &quo; &aposs;", "&ltx; &ampx; &quo; &aposs;", "&ltx; &ampx; &quo; &aposs;"},
+        {"&LT;&Amp;&QUOT;", "&LT;&Amp;&QUOT;", "&LT;&Amp;&QUOT;"},
+        {"&amp;amp; &amp;lt; &&lt; &; & ", "&amp; &lt; &< &; & ", "&amp; &lt; &< &; & "},
+        {"&#60;&#060;&#x3C;&#X3c;&#x003c;", "<<<<<", "<<<<<"},
+        {"&#60&#x3Cz&#60abc", "<<z<abc", "<<z<abc"},
+        {"&#; &#x; &#xg; &#", "&#; &#x; &#xg; &#", "&#; &#x; &#xg; &#"},
+        {"&#31;&#32;&#127;", "&#31; \x7F", "&#31; \x7F"},
+        {"&#128;&#255;&#x100;", "\x80\xFF&#x100;", "&#128;&#255;&#x100;"},
+        {"&#99999999999;&#x110000;", "&#99999999999;&#x110000;", "&#99999999999;&#x110000;"},
+        {"&nbsp;&rsquo;&sect;&eacute;", " '\xA7\xE9", " '&#167;&#233;"},
+        {"&mdash;&thetasym;&ni;", "&#8212;&#977;&#8715;", "&#8212;&#977;&#8715;"},
+        {"&thetasymx; &mdash &#8212;", "&thetasymx; &mdash &#8212;", "&thetasymx; &mdash &#8212;"},
+    };
+    for (const FormCase& c : cases) {
+        EXPECT_EQ(Transformed(c.input, HTMLDecode), c.bytes) << c.input;
+        EXPECT_EQ(Transformed(c.input, HTMLDecodeForUTF8), c.utf8) << c.input;
+    }
+    // Every name of the table, between text: its byte, or above 127 in
+    // UTF-8 text its number.
+    for (size_t row = 0; HTMLSpecial[row].symbol[0] != '\0'; ++row) {
+        const std::string input = std::string("x&") + HTMLSpecial[row].symbol + "y";
+        const uint8_t value = HTMLSpecial[row].value;
+        const std::string asNumber = value > 127 ? "&#" + std::to_string(value) + ";" : std::string(1, char(value));
+        EXPECT_EQ(Transformed(input, HTMLDecode), "x" + std::string(1, char(value)) + "y") << input;
+        EXPECT_EQ(Transformed(input, HTMLDecodeForUTF8), "x" + asNumber + "y") << input;
+    }
+}
+
+// References any distance apart, so that the search for the next "&" is
+// met near, at and beyond every boundary it has.
+TEST(HTMLDecode, ReferencesAnyDistanceApart)
+{
+    for (size_t gap = 0; gap <= 40; ++gap) {
+        const std::string text(gap, 'x');
+        const std::string input = "&lt;" + text + "&gt;" + text + "&#65;" + text + "&amp;" + text;
+        const std::string expected = "<" + text + ">" + text + "A" + text + "&" + text;
+        EXPECT_EQ(Transformed(input, HTMLDecodeForUTF8), expected) << gap;
+        EXPECT_EQ(Transformed(input + "&amp;#38;", HTMLMultiAmpDecode), input + "&#38;") << gap;
+        const std::string numbers = "&#8217;" + text + "&#x2019;" + text + "&amp;";
+        const std::string quotes = "\xE2\x80\x99" + text + "\xE2\x80\x99" + text + "&amp;";
+        EXPECT_EQ(Transformed(numbers, FixAllHTMLUnicode), quotes) << gap;
+    }
+}
+
+// Decoding a source into a text is assigning it and decoding it, whatever
+// the room, the encoding, or a source longer than the room.
+TEST(HTMLDecode, DecodeCopyIsAssignThenDecode)
+{
+    std::string longSource;
+    while (longSource.size() < kMaxTextBytes + 100)
+        longSource += "caf\xC3\xA9 &uml;&lt;";
+    const std::string sources[] = {
+        "", "plain", "&copy; &uml;&uml; &mu; &#8217; &lt;p&gt;", "\xE6\x97\xA5&eacute;&amp;#38;", longSource,
+    };
+    for (const std::string& source : sources) {
+        for (CFStringEncoding encoding : {kCFStringEncodingUTF8, kCFStringEncodingISOLatin1}) {
+            for (size_t room : {size_t(10), size_t(64), kMaxTextBytes}) {
+                const auto decode = [encoding](TextBuffer& text) { HTMLBetterDecode(text, encoding); };
+                const auto decodeCopy = [&](TextBuffer& text) { HTMLBetterDecodeCopy(source, text, encoding); };
+                EXPECT_EQ(Transformed("stale text", decodeCopy, room), Transformed(source, decode, room))
+                    << source.substr(0, 40) << " in " << room;
+            }
+        }
+    }
+}
+
 TEST(HTMLDecode, BetterDecodeChoosesByEncoding)
 {
     auto decode = [](CFStringEncoding encoding) {
@@ -150,6 +230,18 @@ TEST(StringDecoders, FixAllHTMLUnicodeResolvesEveryCharacter)
     for (const DecodeCase& c : cases)
         EXPECT_EQ(CFStringFixAllHTMLUnicode(c.input), c.expected) << c.input;
     EXPECT_EQ(CFStringFixAllHTMLUnicode(std::nullopt), std::nullopt);
+}
+
+TEST(StringDecoders, FixAllHTMLUnicodeInPlaceMatchesTheStringDecoder)
+{
+    std::string longText(kMaxTextBytes / 8, 'x');
+    longText += "&#128512;";
+    const std::string inputs[] = {
+        "&#169; &#65;&#x1F600;", "&#0; &#xD800; &#1114112; &#; &#x;", "&amp;#169; & &", "&#38;#8217;", "",
+        "&#8217 no semicolon", longText,
+    };
+    for (const std::string& input : inputs)
+        EXPECT_EQ(Transformed(input, FixAllHTMLUnicode), CFStringFixAllHTMLUnicode(input)) << input;
 }
 
 TEST(StringDecoders, UtoiReadsDecimalWithoutWrapping)

@@ -262,6 +262,30 @@ TEST(RssParserTest, ReadsItemsByTheirRules)
     }
 }
 
+// Each field comes from the first of its start tags in the item, wherever
+// it lies: after text of any length, among tags that begin alike
+// ("<dc:date>", "<dc:subject>", "<description>"), end tags and markup, or
+// repeated later inside a section.
+TEST(RssParserTest, EachFieldComesFromTheFirstOfItsTags)
+{
+    for (size_t pad = 0; pad <= 34; ++pad) {
+        const std::string text(pad, 'x');
+        const std::string item = "<item>" + text + "<dc:creator>c</dc:creator>" + text + "<title>T" + text +
+                                 "</title><description><![CDATA[<p>a<b>" + text + "</b></p><title>Inner</title>" +
+                                 "<dc:subject>Inner</dc:subject>]]></description>" + text +
+                                 "<dc:subject>S</dc:subject><dc:date>2005-03-04</dc:date>" +
+                                 "<link>http://l/</link><</item>";
+        SCOPED_TRACE(pad);
+        ParsedFeed feed;
+        ASSERT_EQ(feed.Parse(Parser::kRss, RssDocument("<title>F</title>" + item)), 1);
+        const NewsList& read = *feed.Items()[0];
+        EXPECT_EQ(read.headline.view(), "T" + text);
+        EXPECT_EQ(read.subject.view(), "Inner") << "the first subject tag lies inside the description";
+        EXPECT_EQ(read.date.view(), "2005-03-04");
+        EXPECT_EQ(read.linkURL.view(), "http://l/");
+    }
+}
+
 TEST(RssParserTest, KeepsUTF8ItemTextsFreeOfStrayBytes)
 {
     ParsedFeed feed;

@@ -65,6 +65,26 @@ TEST(Markup, TagsBecomeLineBreaks)
                                               });
 }
 
+// The one-pass rewrite gives what the two rewrites give in turn, for tags
+// next to, inside and around each other.
+TEST(Markup, ListAndLineTagsInOnePassAsInTwo)
+{
+    const char* const inputs[] = {
+        "<ul><li>one<LI>two</li></ul><p>x</p>",
+        "<<li>br><li</li><li><br><br />",
+        "<li><li>></li>/p><</p>",
+        "<Li>a<bR />b</P><lI>",
+        "trailing <li",
+        "<br/><li class=x><li >",
+        "",
+    };
+    for (const char* input : inputs) {
+        const std::string inTurn = Transformed(Transformed(input, ReplaceHTMLTagToCRHyphen), ReplaceHTMLTagToCR);
+        EXPECT_EQ(Transformed(input, ReplaceHTMLTagToCRHyphenAndCR), inTurn) << input;
+    }
+    EXPECT_EQ(Transformed("<li>a</li><li>b<br>c</p>", ReplaceHTMLTagToCRHyphenAndCR), "\r- a\r\r- b\rc\r\r");
+}
+
 TEST(Markup, StripHTMLTagStringCountsDepth)
 {
     ExpectTransform(StripHTMLTagString, {
@@ -157,6 +177,9 @@ TEST(Markup, EncodedTagPrefixes)
     EXPECT_FALSE(IsBeginningWithEncodedTAG("&lt;P&gt;"));
     EXPECT_FALSE(IsBeginningWithEncodedTAG(" &lt;p&gt;"));
     EXPECT_FALSE(IsBeginningWithEncodedTAG("&lt;div>"));
+    EXPECT_FALSE(IsBeginningWithEncodedTAG("&lt;"));
+    EXPECT_FALSE(IsBeginningWithEncodedTAG("&lt"));
+    EXPECT_FALSE(IsBeginningWithEncodedTAG(""));
 }
 
 // Hostile texts of the widest field through every transform: nothing is
@@ -187,6 +210,8 @@ TEST(BadInput, EveryTransformStaysInsideItsBuffer)
         HTMLMinimumDecode,
         ReplaceHTMLTagToCR,
         ReplaceHTMLTagToCRHyphen,
+        ReplaceHTMLTagToCRHyphenAndCR,
+        FixAllHTMLUnicode,
         StripSpaceAfterCR,
         StripCRLFSpace,
         StripCRLFSpacePre,

@@ -9,6 +9,7 @@
 
 #include <functional>
 #include <limits>
+#include <utility>
 
 namespace {
 
@@ -95,6 +96,41 @@ TEST(NewsAdd, OnEmptyListReturnsTheItemAndTheTemplateCarriesItsID)
     newsTemplate.headline = "changed after adding";
     EXPECT_EQ(Headlines(list), (std::vector<std::string>{"first", "second"}));
     EXPECT_EQ(list->headlineRef.view(), "first");
+    EXPECT_GT(list->next->nid, list->nid);
+    DisposeNewsList(list);
+}
+
+// A template its caller is done with gives its texts to the new item: the
+// item reads as a copy would, and the template keeps its numbers and the
+// new identifier but no text.
+TEST(NewsAdd, AMovedTemplateGivesItsTextsToTheItem)
+{
+    NewsList newsTemplate;
+    newsTemplate.headline = "moved";
+    newsTemplate.description = "<p>text</p>";
+    newsTemplate.linkURL = "http://n/1";
+    newsTemplate.encodingName = "UTF-8";
+    newsTemplate.headlineRef = "moved";
+    newsTemplate.flags = kNewsFlagHot;
+    newsTemplate.dateTime = 1234;
+    NewsList* list = AddNewsList(nullptr, std::move(newsTemplate));
+    ASSERT_NE(list, nullptr);
+    EXPECT_EQ(list->headline.view(), "moved");
+    EXPECT_EQ(list->description.view(), "<p>text</p>");
+    EXPECT_EQ(list->linkURL.view(), "http://n/1");
+    EXPECT_EQ(list->encodingName.view(), "UTF-8");
+    EXPECT_EQ(list->headlineRef.view(), "moved");
+    EXPECT_EQ(list->flags, kNewsFlagHot);
+    EXPECT_EQ(list->dateTime, 1234u);
+    EXPECT_EQ(newsTemplate.nid, list->nid);
+    EXPECT_TRUE(newsTemplate.headline.empty() && newsTemplate.description.empty() && !newsTemplate.headlineRef);
+    EXPECT_EQ(newsTemplate.dateTime, 1234u);
+
+    NewsList second;
+    second.headline = "second";
+    EXPECT_EQ(AddNewsList(list, std::move(second)), list) << "a non-empty list keeps its head";
+    EXPECT_EQ(Headlines(list), (std::vector<std::string>{"moved", "second"}));
+    EXPECT_EQ(second.nid, list->next->nid);
     EXPECT_GT(list->next->nid, list->nid);
     DisposeNewsList(list);
 }
