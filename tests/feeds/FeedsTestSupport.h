@@ -3,6 +3,8 @@
 // clock and a scratch folder.
 #pragma once
 
+#include "support/ScratchSpace.h"
+
 #include "feeds/TextBuffer.h"
 #include "platform/Clock.h"
 
@@ -58,31 +60,6 @@ inline std::string Transformed(std::string_view input, const std::function<void(
     return GuardedText(capacity).Run(input, transform);
 }
 
-// Sets TZ for one scope and restores it.
-class ScopedTimeZone {
-public:
-    explicit ScopedTimeZone(const char* zone)
-    {
-        if (const char* old = std::getenv("TZ"))
-            old_ = old;
-        setenv("TZ", zone, 1);
-        tzset();
-    }
-    ~ScopedTimeZone()
-    {
-        if (old_)
-            setenv("TZ", old_->c_str(), 1);
-        else
-            unsetenv("TZ");
-        tzset();
-    }
-    ScopedTimeZone(const ScopedTimeZone&) = delete;
-    ScopedTimeZone& operator=(const ScopedTimeZone&) = delete;
-
-private:
-    std::optional<std::string> old_;
-};
-
 constexpr char kTokyo[] = "JST-9";
 constexpr char kCentralEurope[] = "CET-1CEST,M3.5.0,M10.5.0/3";
 constexpr char kNewYork[] = "EST5EDT,M3.2.0,M11.1.0";
@@ -101,26 +78,3 @@ inline uint32_t Wall(int year, int month, int day, int hour = 0, int minute = 0,
     return uint32_t(int64_t(timegm(&fields)) + kSecondsFrom1904To1970);
 }
 
-// A fresh folder, removed with what it holds at the end of the scope.
-class ScratchFolder {
-public:
-    ScratchFolder()
-    {
-        std::string pattern = (std::filesystem::temp_directory_path() / "varnoke-feeds-XXXXXX").string();
-        if (mkdtemp(pattern.data()) == nullptr)
-            throw std::runtime_error("mkdtemp failed");
-        path_ = pattern;
-    }
-    ~ScratchFolder()
-    {
-        std::error_code error;
-        std::filesystem::remove_all(path_, error);
-    }
-    ScratchFolder(const ScratchFolder&) = delete;
-    ScratchFolder& operator=(const ScratchFolder&) = delete;
-
-    std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
-
-private:
-    std::filesystem::path path_;
-};

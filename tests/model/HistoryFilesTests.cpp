@@ -3,7 +3,7 @@
 // file names, loading into the tree, and deleting exactly the history files.
 // Expected lines are written out here, never produced by the code under test.
 #include "ModelTestSupport.h"
-#include "ScratchFolder.h"
+#include "support/ScratchSpace.h"
 #include "model/HistoryFiles.h"
 #include "model/NewsList.h"
 #include "model/SubscriptionList.h"

@@ -4,7 +4,7 @@
 // built here byte by byte from the offsets of the format, never by the code
 // under test.
 #include "ModelTestSupport.h"
-#include "ScratchFolder.h"
+#include "support/ScratchSpace.h"
 #include "model/SubscriptionList.h"
 #include "model/SubscriptionsFile.h"
 #include "platform/Folders.h"
@@ -211,7 +211,7 @@ TEST_F(SubscriptionsFileTree, SaveWritesTheUserOrderAsExactBytesForTheUserOnly)
     ASSERT_EQ(SaveSubscriptionsToFile(tree, file), kNoErr);
 
     EXPECT_EQ(ReadBytes(file), ExpectedFile());
-    EXPECT_EQ(PermissionsOf(file), 0600u) << "the file holds mail passwords";
+    EXPECT_EQ(FileModeOf(file), 0600u) << "the file holds mail passwords";
     EXPECT_EQ(std::distance(fs::directory_iterator(folder.Path()), fs::directory_iterator()), 1)
         << "no temporary file is left behind";
 }

@@ -79,59 +79,6 @@ OSStatus RunRequest(std::function<NetTask()> request)
 
 /* ---- Scratch space ---- */
 
-ScratchFolder::ScratchFolder()
-{
-    std::string pattern = (fs::temp_directory_path() / "varnoke-net-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr)
-        throw std::runtime_error("mkdtemp failed");
-    fPath = pattern;
-}
-
-ScratchFolder::~ScratchFolder()
-{
-    std::error_code error;
-    fs::remove_all(fPath, error);
-}
-
-std::vector<std::string> ScratchFolder::Names() const
-{
-    std::vector<std::string> names;
-    for (const fs::directory_entry& entry : fs::directory_iterator(fPath))
-        names.push_back(entry.path().filename().string());
-    return names;
-}
-
-void WriteBytes(const fs::path& path, std::string_view bytes)
-{
-    std::ofstream(path, std::ios::binary | std::ios::trunc).write(bytes.data(), std::streamsize(bytes.size()));
-}
-
-std::optional<std::string> ReadBytes(const fs::path& path)
-{
-    std::ifstream file(path, std::ios::binary);
-    if (!file)
-        return std::nullopt;
-    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-}
-
-ScopedVariable::ScopedVariable(const char* name, const std::optional<std::string>& value) : fName(name)
-{
-    if (const char* old = std::getenv(name))
-        fOldValue = old;
-    if (value)
-        ::setenv(name, value->c_str(), 1);
-    else
-        ::unsetenv(name);
-}
-
-ScopedVariable::~ScopedVariable()
-{
-    if (fOldValue)
-        ::setenv(fName.c_str(), fOldValue->c_str(), 1);
-    else
-        ::unsetenv(fName.c_str());
-}
-
 CapturedLog::CapturedLog()
 {
     std::fflush(stdout);

@@ -4,6 +4,8 @@
 // certificate authority, and scratch folders.
 #pragma once
 
+#include "support/ScratchSpace.h"
+
 #include "net/NetAwait.h"
 #include "platform/Status.h"
 
@@ -54,38 +56,6 @@ private:
 
 // Runs one request to its end.
 OSStatus RunRequest(std::function<NetTask()> request);
-
-/* ---- Scratch space ---- */
-
-class ScratchFolder {
-public:
-    ScratchFolder();
-    ~ScratchFolder();
-    ScratchFolder(const ScratchFolder&) = delete;
-    ScratchFolder& operator=(const ScratchFolder&) = delete;
-    const std::filesystem::path& Path() const { return fPath; }
-    std::filesystem::path operator/(const std::string& name) const { return fPath / name; }
-    // Names of the entries, hidden ones included.
-    std::vector<std::string> Names() const;
-
-private:
-    std::filesystem::path fPath;
-};
-
-void WriteBytes(const std::filesystem::path& path, std::string_view bytes);
-std::optional<std::string> ReadBytes(const std::filesystem::path& path);
-
-class ScopedVariable {
-public:
-    ScopedVariable(const char* name, const std::optional<std::string>& value);
-    ~ScopedVariable();
-    ScopedVariable(const ScopedVariable&) = delete;
-    ScopedVariable& operator=(const ScopedVariable&) = delete;
-
-private:
-    std::string fName;
-    std::optional<std::string> fOldValue;
-};
 
 // Everything printed on standard output while it lives.
 class CapturedLog {

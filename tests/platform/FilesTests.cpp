@@ -26,7 +26,7 @@ static size_t CountItems(const fs::path& folder)
 
 TEST(Files, GetDataFromFileAnswersNullForMissingEmptyAndFolder)
 {
-    TemporaryFolder folder;
+    ScratchFolder folder;
     ASSERT_EQ(PutDataToFile(folder / "empty", ""), kNoErr);
     EXPECT_FALSE(GetDataFromFile(folder / "missing"));
     EXPECT_FALSE(GetDataFromFile(folder / "empty"));
@@ -36,7 +36,7 @@ TEST(Files, GetDataFromFileAnswersNullForMissingEmptyAndFolder)
 
 TEST(Files, PutDataToFileReplacesWholeContentAndLeavesNoTemporaryFile)
 {
-    TemporaryFolder folder;
+    ScratchFolder folder;
     fs::path file = folder / "Varnoke.site";
     std::string binary("a\0b\xff", 4);
     ASSERT_EQ(PutDataToFile(file, std::string(5000, 'x')), kNoErr);
@@ -62,7 +62,7 @@ class FileModes : public testing::TestWithParam<ModeCase> {};
 TEST_P(FileModes, NewFilesGetTheirModeAndExistingFilesKeepTheirs)
 {
     const ModeCase& c = GetParam();
-    TemporaryFolder folder;
+    ScratchFolder folder;
     fs::path file = folder / "file";
     if (c.existingMode) {
         ASSERT_EQ(PutDataToFile(file, "old"), kNoErr);
@@ -87,7 +87,7 @@ INSTANTIATE_TEST_SUITE_P(Files, FileModes,
 // even for root.
 TEST(Files, FailedWriteLeavesTheOldFileIntact)
 {
-    TemporaryFolder folder;
+    ScratchFolder folder;
     fs::path file = folder / "Varnoke.prefs";
     ASSERT_EQ(PutDataToFile(file, "old settings", FileMode::Private), kNoErr);
 
@@ -109,7 +109,7 @@ TEST(Files, FailedWriteLeavesTheOldFileIntact)
 
 TEST(Files, PutDataToFileReportsMissingFolderAndRefusesFolders)
 {
-    TemporaryFolder folder;
+    ScratchFolder folder;
     EXPECT_EQ(PutDataToFile(folder / "no-such-folder" / "file", "x"), kFileNotFoundErr);
     EXPECT_EQ(PutDataToFile(folder.Path(), "x"), kParamErr);
     EXPECT_EQ(PutDataToFile("", "x"), kParamErr);
@@ -118,7 +118,7 @@ TEST(Files, PutDataToFileReportsMissingFolderAndRefusesFolders)
 
 TEST(Files, PutDataToFileWritesThroughSymbolicLinks)
 {
-    TemporaryFolder folder;
+    ScratchFolder folder;
     fs::path real = folder / "real";
     fs::path link = folder / "link";
     ASSERT_EQ(PutDataToFile(real, "old"), kNoErr);
@@ -130,7 +130,7 @@ TEST(Files, PutDataToFileWritesThroughSymbolicLinks)
 
 TEST(Files, PutDataToFilesReplacesEachFileAndGoesOnPastAFailure)
 {
-    TemporaryFolder folder;
+    ScratchFolder folder;
     ASSERT_EQ(PutDataToFile(folder / "old", "old and longer content"), kNoErr);
     const FileData kFiles[] = {
         {folder / "old", "new", FileMode::Normal},
@@ -147,7 +147,7 @@ TEST(Files, PutDataToFilesReplacesEachFileAndGoesOnPastAFailure)
 
 TEST(Files, IsExistFileAndDeleteFile)
 {
-    TemporaryFolder folder;
+    ScratchFolder folder;
     fs::path file = folder / "file";
     ASSERT_EQ(PutDataToFile(file, "x"), kNoErr);
     EXPECT_TRUE(IsExistFile(file));
@@ -165,7 +165,7 @@ constexpr uint32_t kSecondsPerDay = 86400;
 
 TEST(Files, CreationDateSetInThePastReadsBack)
 {
-    TemporaryFolder folder;
+    ScratchFolder folder;
     fs::path file = folder / "image";
     ASSERT_EQ(PutDataToFile(file, "png"), kNoErr);
     uint32_t fiveDaysAgo = GetDateTime() - 5 * kSecondsPerDay;
@@ -188,7 +188,7 @@ TEST(Files, CreationDateSetInThePastReadsBack)
 
 TEST(Files, FileDatesOfMissingFile)
 {
-    TemporaryFolder folder;
+    ScratchFolder folder;
     EXPECT_FALSE(FSpGetFileDate(folder / "missing"));
     EXPECT_EQ(FSpSetFileDate(folder / "missing", GetDateTime(), 0), kFileNotFoundErr);
     EXPECT_EQ(FSpSetFileDate(folder / "missing", 0, 0), kFileNotFoundErr);

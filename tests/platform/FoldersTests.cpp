@@ -13,11 +13,11 @@ namespace fs = std::filesystem;
 
 class Folders : public testing::Test {
 protected:
-    TemporaryFolder fHome;
-    ScopedEnvironment fHomeVariable{"HOME", fHome.Path().string()};
-    ScopedEnvironment fConfig{"XDG_CONFIG_HOME", (fHome / "config").string()};
-    ScopedEnvironment fData{"XDG_DATA_HOME", (fHome / "data").string()};
-    ScopedEnvironment fCache{"XDG_CACHE_HOME", (fHome / "cache").string()};
+    ScratchFolder fHome;
+    ScopedVariable fHomeVariable{"HOME", fHome.Path().string()};
+    ScopedVariable fConfig{"XDG_CONFIG_HOME", (fHome / "config").string()};
+    ScopedVariable fData{"XDG_DATA_HOME", (fHome / "data").string()};
+    ScopedVariable fCache{"XDG_CACHE_HOME", (fHome / "cache").string()};
 };
 
 TEST_F(Folders, UserFoldersFollowTheVariablesAndAreCreated)
@@ -41,9 +41,9 @@ TEST_F(Folders, UserFoldersFollowTheVariablesAndAreCreated)
 
 TEST_F(Folders, UnsetOrRelativeVariablesFallBackToTheHomeFolder)
 {
-    ScopedEnvironment config("XDG_CONFIG_HOME", std::nullopt);
-    ScopedEnvironment data("XDG_DATA_HOME", "relative/data");
-    ScopedEnvironment cache("XDG_CACHE_HOME", "");
+    ScopedVariable config("XDG_CONFIG_HOME", std::nullopt);
+    ScopedVariable data("XDG_DATA_HOME", "relative/data");
+    ScopedVariable cache("XDG_CACHE_HOME", "");
     EXPECT_EQ(GetUserPreferencesFolder(), fHome / ".config/varnoke");
     EXPECT_EQ(GetUserHistoryFolder(), fHome / ".local/share/varnoke/history");
     EXPECT_EQ(GetUserCacheFolder(), fHome / ".cache/varnoke/cache");
@@ -52,7 +52,7 @@ TEST_F(Folders, UnsetOrRelativeVariablesFallBackToTheHomeFolder)
 TEST_F(Folders, AFolderThatCannotBeCreatedIsStillNamed)
 {
     std::ofstream(fHome / "blocker") << "a file where a folder should be";
-    ScopedEnvironment config("XDG_CONFIG_HOME", (fHome / "blocker").string());
+    ScopedVariable config("XDG_CONFIG_HOME", (fHome / "blocker").string());
     EXPECT_EQ(GetUserPreferencesFolder(), fHome / "blocker/varnoke");
 }
 

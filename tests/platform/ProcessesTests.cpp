@@ -63,9 +63,9 @@ TEST(Processes, LaunchRefusesNamesOutsideTheInstallFolder)
 // by its full name also shows that argv[0] is compared.
 TEST(Processes, LaunchedProgramRunsDetachedAndIsFoundByItsFullName)
 {
-    TemporaryFolder folder;
+    ScratchFolder folder;
     fs::path pidFile = folder / "probe.pid";
-    ScopedEnvironment probeFile("VARNOKE_PROBE_FILE", pidFile.string());
+    ScopedVariable probeFile("VARNOKE_PROBE_FILE", pidFile.string());
     ASSERT_EQ(LaunchApplicationInInstallFolder("platform_launch_probe"), kNoErr);
     ASSERT_TRUE(RunEventLoopUntil([&] { return IsExistFile(pidFile); }));
     int32_t probe = std::stoi(*GetDataFromFile(pidFile));

@@ -25,7 +25,7 @@ protected:
         ASSERT_EQ(PutRsrcFile("", kPAut, 129, fStore, FileMode::Private), kNoErr);
     }
 
-    TemporaryFolder fFolder;
+    ScratchFolder fFolder;
     fs::path fStore = fFolder / "Varnoke.prefs";
 };
 

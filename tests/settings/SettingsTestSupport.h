@@ -4,6 +4,8 @@
 // the code under test.
 #pragma once
 
+#include "support/ScratchSpace.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -19,57 +21,6 @@
 #include <sys/stat.h>
 #include <vector>
 
-// Sets (or, with nullopt, removes) one environment variable for a scope.
-class ScopedEnvironment {
-public:
-    ScopedEnvironment(const char* name, std::optional<std::string> value) : fName(name)
-    {
-        if (const char* old = std::getenv(name))
-            fOldValue = old;
-        if (value)
-            setenv(name, value->c_str(), 1);
-        else
-            unsetenv(name);
-    }
-    ~ScopedEnvironment()
-    {
-        if (fOldValue)
-            setenv(fName.c_str(), fOldValue->c_str(), 1);
-        else
-            unsetenv(fName.c_str());
-    }
-    ScopedEnvironment(const ScopedEnvironment&) = delete;
-    ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
-
-private:
-    std::string fName;
-    std::optional<std::string> fOldValue;
-};
-
-// A fresh folder under the system's temporary folder, removed at the end.
-class TemporaryFolder {
-public:
-    TemporaryFolder()
-    {
-        std::string pattern = (std::filesystem::temp_directory_path() / "varnoke-settings-XXXXXX").string();
-        if (mkdtemp(pattern.data()) == nullptr)
-            throw std::runtime_error("mkdtemp failed");
-        fPath = pattern;
-    }
-    ~TemporaryFolder()
-    {
-        std::error_code error;
-        std::filesystem::remove_all(fPath, error);
-    }
-    TemporaryFolder(const TemporaryFolder&) = delete;
-    TemporaryFolder& operator=(const TemporaryFolder&) = delete;
-
-    const std::filesystem::path& Path() const { return fPath; }
-
-private:
-    std::filesystem::path fPath;
-};
-
 // Every test of files runs in one of these: the preferences, support and
 // cache folders are its own.
 class SettingsTest : public testing::Test {
@@ -81,10 +32,10 @@ protected:
     const std::filesystem::path& Home() const { return fHome.Path(); }
 
 private:
-    TemporaryFolder fHome;
-    ScopedEnvironment fConfig{"XDG_CONFIG_HOME", (fHome.Path() / "config").string()};
-    ScopedEnvironment fData{"XDG_DATA_HOME", (fHome.Path() / "data").string()};
-    ScopedEnvironment fCache{"XDG_CACHE_HOME", (fHome.Path() / "cache").string()};
+    ScratchFolder fHome;
+    ScopedVariable fConfig{"XDG_CONFIG_HOME", (fHome.Path() / "config").string()};
+    ScopedVariable fData{"XDG_DATA_HOME", (fHome.Path() / "data").string()};
+    ScopedVariable fCache{"XDG_CACHE_HOME", (fHome.Path() / "cache").string()};
 };
 
 /* ---- Files ---- */
@@ -109,13 +60,6 @@ inline std::optional<std::string> ReadTestFile(const std::filesystem::path& path
     return bytes.str();
 }
 
-inline mode_t FileModeOf(const std::filesystem::path& path)
-{
-    struct stat info {};
-    if (::stat(path.c_str(), &info) != 0)
-        return 0;
-    return info.st_mode & 0777;
-}
 
 /* ---- Byte builders ---- */
 

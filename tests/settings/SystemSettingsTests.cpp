@@ -29,10 +29,10 @@ TEST(SystemSettings, ProxyComesFromTheEnvironment)
         {"http://user@", false, "", "", ""},
         {"", false, "", "", ""},
     };
-    ScopedEnvironment upper("HTTP_PROXY", std::nullopt);
+    ScopedVariable upper("HTTP_PROXY", std::nullopt);
     for (const Case& test : cases) {
         SCOPED_TRACE(test.value);
-        ScopedEnvironment lower("http_proxy", test.value);
+        ScopedVariable lower("http_proxy", test.value);
         HttpProxySetting setting = LoadICHttpProxy();
         EXPECT_EQ(setting.use, test.use);
         EXPECT_EQ(setting.host, test.host);
@@ -40,23 +40,23 @@ TEST(SystemSettings, ProxyComesFromTheEnvironment)
         EXPECT_EQ(setting.password, test.password);
     }
     std::string tooLong = "http://" + std::string(256, 'p') + ":80";
-    ScopedEnvironment lower("http_proxy", tooLong);
+    ScopedVariable lower("http_proxy", tooLong);
     EXPECT_FALSE(LoadICHttpProxy().use);
 }
 
 TEST(SystemSettings, LowerCaseProxyVariableWins)
 {
-    ScopedEnvironment upper("HTTP_PROXY", "upper.example.org:80");
+    ScopedVariable upper("HTTP_PROXY", "upper.example.org:80");
     {
-        ScopedEnvironment lower("http_proxy", std::nullopt);
+        ScopedVariable lower("http_proxy", std::nullopt);
         EXPECT_EQ(LoadICHttpProxy().host, "upper.example.org:80");
     }
     {
-        ScopedEnvironment lower("http_proxy", "lower.example.org:81");
+        ScopedVariable lower("http_proxy", "lower.example.org:81");
         EXPECT_EQ(LoadICHttpProxy().host, "lower.example.org:81");
     }
     {
-        ScopedEnvironment lower("http_proxy", "");
+        ScopedVariable lower("http_proxy", "");
         EXPECT_EQ(LoadICHttpProxy().host, "upper.example.org:80") << "an empty variable is no setting";
     }
 }
@@ -80,7 +80,7 @@ TEST(SystemSettings, SmtpConfigurationFillsOnlyEmptyFields)
     };
     for (const Case& test : cases) {
         SCOPED_TRACE(test.email.value_or("(unset)"));
-        ScopedEnvironment email("EMAIL", test.email);
+        ScopedVariable email("EMAIL", test.email);
         std::string host = test.host;
         std::string address = test.address;
         GetSmtpConfiguration(host, address);
