@@ -5,7 +5,7 @@ BUILD ?= build
 CMAKE_FLAGS ?=
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps configure build run test test-core test-sanitize bench fuzz install clean
+.PHONY: all deps configure build run test test-core test-sanitize bench fuzz screenshots install clean
 
 all: build
 
@@ -63,6 +63,12 @@ fuzz:
 	  $(FUZZ_BUILD)/bin/$$name -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 \
 	    -artifact_prefix=$(FUZZ_BUILD)/crashes/$$name- $$found $$seeds || exit 1; \
 	done
+
+# The windows under a virtual screen with a compositor, saved as PNG files
+# into SHOTS so they can be looked at after any change.
+SHOTS ?= $(BUILD)/screenshots
+screenshots: build
+	@bash scripts/screenshots.sh $(BUILD) $(SHOTS)
 
 install: build
 	cmake --install $(BUILD) --prefix $(or $(PREFIX),/usr/local)

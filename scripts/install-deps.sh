@@ -7,8 +7,9 @@ packages=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev qt6-webengine-dev libqt6webenginecore6-bin qt6-multimedia-dev
   libgtest-dev libgmock-dev libbenchmark-dev libxml2-dev
-  dbus dbus-bin xvfb xauth libgl1-mesa-dri xcompmgr imagemagick espeak-ng
-  fonts-dejavu-core openssl
+  dbus dbus-bin xvfb xauth x11-utils libgl1-mesa-dri xcompmgr imagemagick espeak-ng
+  fonts-dejavu-core fonts-droid-fallback openssl
+  libqt6svg6
 )
 
 # `install-deps.sh fuzz` adds the compiler and runtime of the libFuzzer build.

@@ -30,6 +30,17 @@ const ShellOpeners& GetShellOpeners()
     return gOpeners;
 }
 
+bool ProcessShellCommand(FourCharCode command)
+{
+    if (command != kCommandOpenNewsFilter)
+        return false;
+    if (gOpeners.openNewsFilterWindow)
+        gOpeners.openNewsFilterWindow();
+    else
+        LogInfo("no keyword filter window in this program");
+    return true;
+}
+
 ShellViewer* GetShellViewer()
 {
     return gViewer.get();

@@ -3,6 +3,8 @@
 // answers as it does when no viewer window exists.
 #pragma once
 
+#include "platform/FourCharCode.h"
+
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -59,10 +61,16 @@ struct ShellOpeners {
     void (*initFilters)() = nullptr;
     void (*initProxy)() = nullptr;
     void (*closePresetList)() = nullptr;
+    void (*openNewsFilterWindow)() = nullptr; // the 'sNFW' command
 };
 
 void SetShellOpeners(const ShellOpeners& openers);
 const ShellOpeners& GetShellOpeners();
+
+// Application commands the shell answers itself: 'sNFW' opens the keyword
+// filter window. False for a command left to the windows.
+constexpr FourCharCode kCommandOpenNewsFilter = MakeFourCharCode("sNFW");
+bool ProcessShellCommand(FourCharCode command);
 
 // Null until the start-up sequence opened them (or when no module provides
 // them). The shell owns both and deletes them after their Close at quit.

@@ -14,7 +14,9 @@
 #include "platform/Tasks.h"
 #include "settings/Environs.h"
 #include "ticker/Filters.h"
-#include "viewer/HeadlessViewer.h"
+#include "window/ViewerWindow.h"
+#include "tickerwindow/TickerWindow.h"
+#include "tickerwindow/NewsFilterWindow.h"
 
 #include <QApplication>
 #include <QStringList>
@@ -58,6 +60,8 @@ static int HandOverToRunningCopy(const QStringList& arguments)
 
 int main(int argc, char** argv)
 {
+    // The web view shares its graphics context with the window's.
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Varnoke"));
     QApplication::setDesktopFileName(QStringLiteral("varnoke"));
@@ -68,7 +72,9 @@ int main(int argc, char** argv)
     openers.initSettings = InitEnvirons;
     openers.initFilters = InitNewsFilter;
     openers.initProxy = InitProxy;
-    openers.openViewer = OpenHeadlessViewer;
+    openers.openViewer = OpenViewerWindow;
+    openers.openTicker = OpenTickerWindow;
+    openers.openNewsFilterWindow = OpenNewsFilterWindowCommand;
     SetShellOpeners(openers);
     InstallApplicationMessageHandlers();
     switch (OwnMessageName(kCreatorVarnoke)) {
@@ -85,6 +91,7 @@ int main(int argc, char** argv)
     LoadRestrictions();
     InstallQuitSignalHandler([] { DispatchMessage(kEventClassAevt, kEventQuitApplication, {}); });
     ShellTray tray;
+    SetUnreadBadgeDrawer([&tray](uint32_t unread) { tray.SetUnreadCount(unread); });
 
     // The desktop sends no "open" event: give it to ourselves, or the first URL.
     PostToEventLoop([arguments] {
@@ -97,6 +104,7 @@ int main(int argc, char** argv)
     });
 
     application.exec();
+    SetUnreadBadgeDrawer(nullptr);
     ReleaseMessageName();
     return 0;
 }

@@ -155,6 +155,11 @@ void SetNewsFilterList(FilterList* list)
     gFilterList = list;
 }
 
+void SetNewsFilterListHead(FilterList* list)
+{
+    gFilterList = list;
+}
+
 /* ---- The filter file ---- */
 
 std::filesystem::path GetFilterFile()

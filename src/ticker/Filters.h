@@ -64,6 +64,9 @@ void InitNewsFilter();
 FilterList* GetNewsFilterList();
 // Replaces the run's list, freeing the old one; the list is taken over.
 void SetNewsFilterList(FilterList* list);
+// Takes `list`, the run's list after an Add or Delete that may have moved
+// its head, as the run's list; frees nothing.
+void SetNewsFilterListHead(FilterList* list);
 
 // Appends a copy of `data` (its keyword array made from `keyword`) with a new
 // `fid`, written back into `data`, after `prev` (null: at the end). Returns

@@ -24,8 +24,11 @@ NVWStaff* OpenViewerModel()
 
 OSStatus SaveViewerModel(const NVWStaff& staff)
 {
-    if (!staff.subscriptions)
-        return DeleteSubscriptionsFile();
+    if (!staff.subscriptions) {
+        // No tree and no file is what an empty list should leave.
+        OSStatus status = DeleteSubscriptionsFile();
+        return status == kFileNotFoundErr ? kNoErr : status;
+    }
     OSStatus status = SaveSubscriptionsToFile(staff.subscriptions);
     OSStatus historyStatus = SaveHistoryToFiles(staff.subscriptions, staff.news);
     if (historyStatus == kNoErr)

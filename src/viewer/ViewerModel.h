@@ -12,6 +12,7 @@
 #include "shell/StatusStack.h"
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 struct NVWStaff {
@@ -35,6 +36,14 @@ struct NVWStaff {
     uint32_t markTime = 0;  // seconds (since 1904) of the last model change
 
     bool needDownloadCheck = false; // enclosures wait for the automatic download check
+
+    // The window's share, unused without one.
+    uint32_t matchCount = 0;      // headlines the last keyword search listed
+    uint16_t webZoomValue = 0;    // the horizontal bar's position before the description was maximised; 0 = not maximised
+    uint32_t webMode = 0;         // non-zero while the description pane shows a web page, not a generated one
+    bool webLoading = false;      // a page load runs in the description pane
+    std::string currentWebTitle;  // UTF-8 title of the page shown
+    std::string currentWebURL;    // address shown in the description pane
 };
 
 // Loads the subscriptions file (or the preset list), the history files, and

@@ -374,3 +374,20 @@ void HotNewsViewerWindow(NVWStaff* window, NewsList& news)
     }
     AddHotNewsList(*staff);
 }
+
+bool ReadNewsViewerWindow(NVWStaff* window, uint32_t nid)
+{
+    NVWStaff* staff = ResolveWindow(window);
+    if (!staff || nid == 0)
+        return false;
+    NewsList* news = FindNewsByID(staff->news, nid);
+    if (!news || (news->flags & kNewsFlagRead))
+        return false;
+    news->flags |= kNewsFlagRead;
+    if (news->parent && (news->parent->options & kOptionRetainRead))
+        news->flags |= kNewsFlagRetained;
+    MarkAutoSave(staff);
+    if (news->parent)
+        UpdateSubscriptionViewerWindow(staff, news->parent->sid, RowReveal::kRedrawOnly);
+    return true;
+}

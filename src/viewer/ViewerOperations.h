@@ -119,6 +119,11 @@ constexpr std::string_view kHotNewsListName = "! Hot NEWS !";
 // Installed as the state merge's announcer while the viewer is open.
 void HotNewsViewerWindow(NVWStaff* window, NewsList& news);
 
+// Marks the item `nid` read (and retained when its subscription keeps read
+// items), as the ticker's F7 and F8 keys do, and redraws its subscription's
+// row. False when the item is unknown or was read already.
+bool ReadNewsViewerWindow(NVWStaff* window, uint32_t nid);
+
 /* ---- For the idle tick ---- */
 
 // The subscription whose description summary waits to be drawn, cleared as

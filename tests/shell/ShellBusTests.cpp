@@ -9,6 +9,8 @@
 #include "shell/Application.h"
 
 #include <QCoreApplication>
+#include <QDBusConnection>
+#include <QVariantMap>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -40,6 +42,21 @@ bool WaitFor(Condition done, int timeoutMs = kStartTimeoutMs)
     }
     return true;
 }
+
+// The launcher's side of the dock badge: the last count Varnoke announced.
+class LauncherListener : public QObject {
+    Q_OBJECT
+public:
+    qint64 count = -1;
+    QString uri;
+
+public slots:
+    void Update(const QString& application, const QVariantMap& properties)
+    {
+        uri = application;
+        count = properties.value("count-visible").toBool() ? properties.value("count").toLongLong() : 0;
+    }
+};
 
 // A scratch install tree (bin/ with Varnoke and the agents, share/varnoke/)
 // and a scratch home for the XDG folders.
@@ -79,6 +96,9 @@ protected:
         environment.insert("XDG_DATA_HOME", home + "/.local/share");
         environment.insert("XDG_CACHE_HOME", home + "/.cache");
         environment.insert("QT_QPA_PLATFORM", "offscreen");
+        // The viewer window opens on the offscreen platform; its web view
+        // gives way to the plain stand-in, which answers the same queries.
+        environment.insert("VARNOKE_WEBVIEW", "off");
         environment.insert("STANDIN_LOG", m_agentLog);
         environment.insert("STANDIN_DOWNLOADS", QString::number(downloads));
         // The viewer fetches its feeds: the preset's go to a proxy that is not
@@ -133,7 +153,7 @@ TEST_F(VarnokeProcess, AnswersEveryMessageOfItsTable)
 {
     StartVarnoke();
 
-    // Queries with no viewer window answer empty values of their types.
+    // Queries before any web page is shown answer empty values of their types.
     struct Query {
         FourCharCode eventID;
         std::string reply;
@@ -142,13 +162,18 @@ TEST_F(VarnokeProcess, AnswersEveryMessageOfItsTable)
         {kEventTellTitleRJ, ""},
         {kEventTellURL, ""},
         {kEventTellWebLoading, std::string(1, '\0')},
-        {kEventTellWebBounds, std::string(8, '\0')},
     };
     for (const Query& query : kQueries) {
         MessageReply answer = Send(kEventClassRssv, query.eventID);
         EXPECT_EQ(answer.result, kNoErr) << FourCharCodeToString(query.eventID);
         EXPECT_EQ(answer.reply, query.reply) << FourCharCodeToString(query.eventID);
     }
+    // The web view's frame on the screen: top, left, bottom, right.
+    MessageReply bounds = Send(kEventClassRssv, kEventTellWebBounds);
+    ASSERT_EQ(bounds.reply.size(), 8u);
+    auto edge = [&](size_t index) { return int16_t((uint8_t(bounds.reply[index * 2]) << 8) | uint8_t(bounds.reply[index * 2 + 1])); };
+    EXPECT_GT(edge(2), edge(0));
+    EXPECT_GT(edge(3), edge(1));
 
     // Messages that need text refuse to run without it.
     for (FourCharCode eventID : {kEventShowTickerMessage, kEventFilterByWord, kEventDidDownload})
@@ -189,7 +214,9 @@ TEST_F(VarnokeProcess, HandsURLsToTheViewer)
     EXPECT_EQ(Send(kEventClassGURL, kEventGetURL, "feed:http://127.0.0.1:9/x.rss").result, kNoErr);
     EXPECT_TRUE(WaitForOutput("Subscribe URL : http://127.0.0.1:9/x.rss"));
     EXPECT_EQ(Send(kEventClassGURL, kEventGetURL, "http://127.0.0.1:9/page.html").result, kNoErr);
-    EXPECT_TRUE(WaitForOutput("no viewer window for loading http://127.0.0.1:9/page.html"));
+    // The page is shown in the viewer window's description pane.
+    EXPECT_EQ(Send(kEventClassRssv, kEventTellURL).reply, "http://127.0.0.1:9/page.html");
+    EXPECT_EQ(Send(kEventClassRssv, kEventTellTitle).reply, "http://127.0.0.1:9/page.html");
 }
 
 TEST_F(VarnokeProcess, SubscribesToAFeedAddressAndFetchesIt)
@@ -212,10 +239,17 @@ TEST_F(VarnokeProcess, SubscribesToAFeedAddressAndFetchesIt)
     });
     const std::string address = "http://127.0.0.1:" + std::to_string(site.serverPort()) + "/x.rss";
 
+    LauncherListener launcher;
+    ASSERT_TRUE(QDBusConnection::sessionBus().connect(QString(), QString(), "com.canonical.Unity.LauncherEntry",
+                                                      "Update", &launcher,
+                                                      SLOT(Update(QString, QVariantMap))));
     StartVarnoke();
     EXPECT_EQ(Send(kEventClassGURL, kEventGetURL, "feed:" + address).result, kNoErr);
     EXPECT_TRUE(WaitFor([this] { return Output().contains("2 new headlines in Bus Channel"); }))
         << Output().toStdString();
+    // The unread count reaches the launcher as its badge.
+    EXPECT_TRUE(WaitFor([&] { return launcher.count == 2; }, 5000)) << launcher.count;
+    EXPECT_EQ(launcher.uri, "application://varnoke.desktop");
 
     EXPECT_EQ(Send(kEventClassAevt, kEventQuitApplication).result, kNoErr);
     ASSERT_TRUE(m_varnoke.waitForFinished(10000));
@@ -363,3 +397,5 @@ int main(int argc, char** argv)
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }
+
+#include "ShellBusTests.moc"
