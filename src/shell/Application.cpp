@@ -4,12 +4,16 @@
 #include "shell/Application.h"
 
 #include "platform/EventLoop.h"
+#include "platform/Folders.h"
 #include "platform/Log.h"
 #include "shell/Agents.h"
 #include "shell/ShellTargets.h"
 #include "shell/SupportFolder.h"
 #include "shell/SyndicList.h"
 #include "shell/TickerMessage.h"
+#include "settings/Configuration.h"
+
+#include <optional>
 
 static bool gInited = false;
 static bool gQuitting = false;
@@ -30,14 +34,69 @@ const ShellOpeners& GetShellOpeners()
     return gOpeners;
 }
 
+static void LaunchCommandURL(std::string_view url)
+{
+    if (url.empty())
+        return;
+    if (gOpeners.launchURL)
+        gOpeners.launchURL(url);
+    else
+        LogInfo("would open %s", std::string(url).c_str());
+}
+
 bool ProcessShellCommand(FourCharCode command)
 {
-    if (command != kCommandOpenNewsFilter)
+    if (command >= kCommandFirstSyndic && command < kCommandFirstSyndic + kSyndicCommandEntries) {
+        if (const std::string* url = GetSyndicURL(command - kCommandFirstSyndic))
+            LaunchCommandURL(*url);
+        return true;
+    }
+    switch (command) {
+    case kCommandOpenNewsFilter:
+        if (gOpeners.openNewsFilterWindow)
+            gOpeners.openNewsFilterWindow();
+        else
+            LogInfo("no keyword filter window in this program");
+        return true;
+    case kCommandShowViewer:
+        if (gViewer)
+            gViewer->ShowAndBringToFront();
+        return true;
+    case kCommandShowHotNews:
+        if (gViewer && gViewer->HoldsHotNews())
+            gViewer->ShowHotNews();
         return false;
-    if (gOpeners.openNewsFilterWindow)
-        gOpeners.openNewsFilterWindow();
-    else
-        LogInfo("no keyword filter window in this program");
+    case kCommandShowDownloads:
+        // Only while the agent runs: the send finds no owner otherwise.
+        AESendSimpleEvent(kCreatorDrovik, kCreatorDrovik, MakeFourCharCode("Show"));
+        return false;
+    case kCommandGoHome:
+        LaunchCommandURL(ENVHomeURL());
+        return false;
+    case kCommandGoSubmit:
+        LaunchCommandURL(ENVSubmitURL());
+        return false;
+    case kCommandHelp: {
+        std::string_view name = ENVHelpFile();
+        std::optional<std::filesystem::path> file = name.empty() ? std::nullopt : MakeResourcePath(name);
+        if (!file) {
+            LogFailure("no help file");
+        } else if (gOpeners.openFile) {
+            gOpeners.openFile(*file);
+        } else {
+            LogInfo("would open %s", file->c_str());
+        }
+        return false;
+    }
+    default:
+        return false;
+    }
+}
+
+bool IsShellCommandEnabled(FourCharCode command)
+{
+    if (command == kCommandShowHotNews)
+        return gViewer && gViewer->HoldsHotNews();
     return true;
 }
 

@@ -4,8 +4,10 @@
 #pragma once
 
 #include "platform/FourCharCode.h"
+#include "platform/Status.h"
 
 #include <cstdint>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -62,15 +64,31 @@ struct ShellOpeners {
     void (*initProxy)() = nullptr;
     void (*closePresetList)() = nullptr;
     void (*openNewsFilterWindow)() = nullptr; // the 'sNFW' command
+    // The desktop's services for the commands that open pages and files;
+    // without them those commands log what they would have opened.
+    OSStatus (*launchURL)(std::string_view url) = nullptr;
+    OSStatus (*openFile)(const std::filesystem::path& file) = nullptr;
 };
 
 void SetShellOpeners(const ShellOpeners& openers);
 const ShellOpeners& GetShellOpeners();
 
-// Application commands the shell answers itself: 'sNFW' opens the keyword
-// filter window. False for a command left to the windows.
-constexpr FourCharCode kCommandOpenNewsFilter = MakeFourCharCode("sNFW");
+// Application commands the shell answers itself.
+constexpr FourCharCode kCommandOpenNewsFilter = MakeFourCharCode("sNFW"); // the keyword filter window
+constexpr FourCharCode kCommandShowViewer = MakeFourCharCode("sNVW");     // show the viewer window
+constexpr FourCharCode kCommandShowHotNews = MakeFourCharCode("sHOT");    // the viewer's hot-news list
+constexpr FourCharCode kCommandShowDownloads = MakeFourCharCode("sDLW");  // the download agent's window
+constexpr FourCharCode kCommandGoHome = MakeFourCharCode("GoVK");         // the product's home page
+constexpr FourCharCode kCommandGoSubmit = MakeFourCharCode("GoSM");       // the site-submission page
+constexpr FourCharCode kCommandHelp = MakeFourCharCode("Help");           // the help file
+constexpr FourCharCode kCommandFirstSyndic = MakeFourCharCode("synA");    // 'synA'..'synZ': syndication links
+
+// Performs an application command. Answers whether the event counts as
+// handled: 'sNFW', 'sNVW' and the syndication links are, the others are
+// performed and still left to other handlers, as is every command not listed.
 bool ProcessShellCommand(FourCharCode command);
+// Whether the command can be chosen now ('sHOT' only while the viewer holds hot news).
+bool IsShellCommandEnabled(FourCharCode command);
 
 // Null until the start-up sequence opened them (or when no module provides
 // them). The shell owns both and deletes them after their Close at quit.

@@ -1,6 +1,7 @@
 // Varnoke's entry point: installs the message handlers, claims the program's
 // name on the session bus (or hands the arguments to the copy that already
 // runs), prepares the support folder and runs the event loop.
+#include "platform/Desktop.h"
 #include "platform/EventLoop.h"
 #include "platform/Log.h"
 #include "platform/Messages.h"
@@ -75,6 +76,8 @@ int main(int argc, char** argv)
     openers.openViewer = OpenViewerWindow;
     openers.openTicker = OpenTickerWindow;
     openers.openNewsFilterWindow = OpenNewsFilterWindowCommand;
+    openers.launchURL = LaunchURL;
+    openers.openFile = OpenFileWithDesktop;
     SetShellOpeners(openers);
     InstallApplicationMessageHandlers();
     switch (OwnMessageName(kCreatorVarnoke)) {

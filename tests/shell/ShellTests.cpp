@@ -4,6 +4,7 @@
 #include "platform/Files.h"
 #include "platform/Folders.h"
 #include "shell/Application.h"
+#include "shell/ShellTargets.h"
 #include "shell/StatusStack.h"
 #include "shell/SupportFolder.h"
 #include "shell/SyndicList.h"
@@ -203,3 +204,36 @@ TEST(ImageCache, PurgesPlainFilesFiveDaysOldAndKeepsTheRest)
 }
 
 } // namespace
+
+namespace {
+std::vector<std::string> gLaunched;
+int gFilterWindowOpenings = 0;
+} // namespace
+
+TEST(ShellCommands, OpenTheirTargetsAndReportWhetherTheyHandledTheEvent)
+{
+    ShellOpeners openers;
+    openers.launchURL = [](std::string_view url) {
+        gLaunched.emplace_back(url);
+        return OSStatus(kNoErr);
+    };
+    openers.openNewsFilterWindow = [] { ++gFilterWindowOpenings; };
+    SetShellOpeners(openers);
+    LoadSyndicList();
+    ASSERT_NE(GetSyndicURL(0), nullptr) << "the shipped syndication list";
+
+    EXPECT_TRUE(ProcessShellCommand(MakeFourCharCode("synA")));
+    EXPECT_EQ(gLaunched, std::vector<std::string>{*GetSyndicURL(0)});
+    EXPECT_TRUE(ProcessShellCommand(MakeFourCharCode("synZ"))) << "handled even without an entry";
+    EXPECT_EQ(gLaunched.size(), GetSyndicURL(25) ? 2u : 1u);
+
+    EXPECT_TRUE(ProcessShellCommand(kCommandOpenNewsFilter));
+    EXPECT_EQ(gFilterWindowOpenings, 1);
+    EXPECT_TRUE(ProcessShellCommand(kCommandShowViewer)) << "no viewer yet: nothing to show, still handled";
+
+    // Performed, yet left to other handlers.
+    EXPECT_FALSE(ProcessShellCommand(kCommandShowHotNews));
+    EXPECT_FALSE(IsShellCommandEnabled(kCommandShowHotNews)) << "no viewer holds hot news";
+    EXPECT_FALSE(ProcessShellCommand(MakeFourCharCode("pref"))) << "the settings window handles its own";
+    SetShellOpeners({});
+}
