@@ -185,7 +185,7 @@ TEST_F(Editor, TheCommandOpensTheEditorOnce)
     for (QWidget* widget : QApplication::topLevelWidgets())
         editors += qobject_cast<NewsFilterWindow*>(widget) != nullptr;
     EXPECT_EQ(editors, 1);
-    EXPECT_FALSE(ProcessShellCommand(MakeFourCharCode("sNVW")));
+    EXPECT_FALSE(ProcessShellCommand(MakeFourCharCode("pref"))) << "left to the settings window";
     SetShellOpeners({});
 }
 
