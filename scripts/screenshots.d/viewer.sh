@@ -3,8 +3,10 @@
 # served by a local web server, hot items (a keyword filter) and permanent
 # ones. Starts Varnoke on a private session bus, waits for the first refresh
 # of every feed, then saves viewer-*.png into $SHOTS: the window after the
-# refresh, a folder and an item picked by clicks, a keyword search ('Fltr')
-# and a web page opened by 'GURL'.
+# refresh, a folder and an item picked by clicks, a keyword search ('Fltr'),
+# a web page opened by 'GURL', and the description pane's cases (a picture
+# enclosure, an audio enclosure, an item without description). Then times
+# showing an item, click to painted page, over 50 items (bench_panes).
 set -euo pipefail
 
 build=${VARNOKE_BUILD:?VARNOKE_BUILD names the build tree}
@@ -12,6 +14,7 @@ shots=${SHOTS:?SHOTS names the output folder}
 mkdir -p "$shots"
 profile_maker="$build/bin/viewer_fixture_profile"
 [ -x "$profile_maker" ] || cmake --build "$build" --target viewer_fixture_profile >/dev/null
+[ -x "$build/bin/bench_panes" ] || cmake --build "$build" --target bench_panes >/dev/null
 
 root=$(mktemp -d)
 server=""
@@ -38,6 +41,10 @@ cat > "$root/site/page.html" <<'PAGE'
 the union and the port authority agreed on a new shift plan.</p><p>Ferries resume their full
 timetable tomorrow.</p></body></html>
 PAGE
+# The picture enclosure: an evening sky over the pier.
+convert -size 560x300 gradient:'#1d3557-#f4a261' \
+  -fill '#1b1b1b' -draw 'rectangle 0,250 560,300' -draw 'rectangle 400,120 418,250' \
+  -fill '#fff3b0' -draw 'circle 409,112 409,100' "$root/site/lighthouse.png"
 (cd "$root/site" && exec python3 -m http.server --bind 127.0.0.1 "$port" >/dev/null 2>&1) &
 server=$!
 for _ in $(seq 50); do
@@ -68,7 +75,7 @@ wait_for() { # pattern count seconds
 "$VARNOKE_BIN" >"$LOG" 2>&1 &
 varnoke=$!
 wait_for "viewer window shown" 1 20
-wait_for "new headlines in" 12 30 || true
+wait_for "new headlines in" 13 30 || true
 sleep 1.5
 import -window root "$SHOTS_DIR/viewer-refreshed.png"
 # The window sits at the top left of the bare screen: a folder row of the
@@ -84,9 +91,21 @@ import -window root "$SHOTS_DIR/viewer-search.png"
 send GURL GURL "$BASE/page.html"
 sleep 3
 import -window root "$SHOTS_DIR/viewer-webpage.png"
+# Each case found by a search, then its first row clicked.
+for shot in picture:picture audio:episode nodesc:Tide; do
+  send Rssv Fltr "${shot#*:}"
+  sleep 1
+  python3 "$CLICK" 500 114
+  sleep 2.5
+  import -window root "$SHOTS_DIR/viewer-${shot%%:*}.png"
+done
+# The last item page as the pane loaded it, to read beside its picture.
+cp "$XDG_DATA_HOME/varnoke/description.html" "$SHOTS_DIR/viewer-nodesc.html" 2>/dev/null || true
 send aevt quit ""
 for _ in $(seq 100); do kill -0 $varnoke 2>/dev/null || break; sleep 0.1; done
 kill $varnoke 2>/dev/null || true
 grep -E "^# " "$LOG" | head -20 || true
 '
 ls "$shots"/viewer-*.png
+# Showing an item, click to painted page: the median over 50 items.
+QTWEBENGINE_CHROMIUM_FLAGS="--no-sandbox --disable-gpu" "$build/bin/bench_panes" 50 2>/dev/null | tee "$shots/viewer-show-item.txt"

@@ -2,25 +2,34 @@
 // presenter that draws the model into it and the shell's view of it.
 #include "window/ViewerWindow.h"
 
+#include "feeds/PermanentsFile.h"
 #include "model/NewsList.h"
 #include "platform/Clock.h"
+#include "platform/Desktop.h"
 #include "platform/Encodings.h"
+#include "platform/Folders.h"
 #include "platform/Log.h"
+#include "settings/Configuration.h"
 #include "settings/Environs.h"
+#include "settings/StyleSheets.h"
 #include "ticker/Notifications.h"
 #include "ticker/Ticker.h"
 #include "ticker/TickerSounds.h"
 #include "viewer/DescriptionPage.h"
+#include "viewer/DescriptionWeb.h"
 #include "viewer/HeadlineModel.h"
+#include "viewer/SubscriptionPaneModel.h"
 #include "viewer/ViewerIdle.h"
 #include "viewer/ViewerOperations.h"
 #include "window/ControlIDs.h"
 #include "window/DescriptionView.h"
+#include "window/Icons.h"
 #include "window/SplitBar.h"
 #include "window/SubscriptionPane.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QCloseEvent>
 #include <QFrame>
 #include <QGuiApplication>
@@ -93,6 +102,24 @@ constexpr FourCharCode kCommandForward = MakeFourCharCode("Fwrd");
 constexpr FourCharCode kCommandStop = MakeFourCharCode("Stop");
 constexpr FourCharCode kCommandReload = MakeFourCharCode("Rlod");
 constexpr FourCharCode kCommandSnapBack = MakeFourCharCode("Snap");
+constexpr FourCharCode kCommandPrevUnread = MakeFourCharCode("prvU");
+constexpr FourCharCode kCommandMarkRead = MakeFourCharCode("mark");
+constexpr FourCharCode kCommandHold = MakeFourCharCode("hold");
+constexpr FourCharCode kCommandUnhold = MakeFourCharCode("uhld");
+constexpr FourCharCode kCommandOpenInBrowser = MakeFourCharCode("opnB");
+constexpr FourCharCode kCommandOpenInBrowserAlter = MakeFourCharCode("opBA");
+constexpr FourCharCode kCommandHomeInBrowser = MakeFourCharCode("opnH");
+constexpr FourCharCode kCommandCopyLink = MakeFourCharCode("LCpy");
+constexpr FourCharCode kCommandBigger = MakeFourCharCode("Bigg");
+constexpr FourCharCode kCommandSmaller = MakeFourCharCode("Smal");
+constexpr FourCharCode kCommandDownloadEnclosure = MakeFourCharCode("lPod");
+constexpr FourCharCode kCommandHeadlineClicked = MakeFourCharCode("HLst");
+constexpr uint32_t kAllRows = 0xFFFFFFFF; // MarkAsRead's "every listed row"
+constexpr int kBringBackDelayMs = 700;     // the browser has taken the front by then
+constexpr int kHtmlDefaultFont = 1;
+constexpr int kMinimumHtmlPoints = 8;
+constexpr int kLoadStoppedError = -999;      // the user stopped the load
+constexpr int kNavigationAbortedError = -3;  // the engine's "aborted": a refused navigation
 
 static ViewerWindow* gViewerWindow = nullptr;
 static UnreadBadgeDrawer gBadgeDrawer;
@@ -112,22 +139,84 @@ static QString FromUTF8(std::string_view text)
     return QString::fromUtf8(text.data(), qsizetype(text.size()));
 }
 
+// The alternate way of a command: Alt held.
+static bool IsAlternateKeyHeld()
+{
+    return QGuiApplication::queryKeyboardModifiers() & Qt::AltModifier;
+}
+
 namespace {
 
-// Unread headlines in bold, as every reader shows them.
+QColor ToQColor(const RGBColor& color)
+{
+    return QColor::fromRgba64(color.red, color.green, color.blue);
+}
+
+QIcon HeadlineStateIcon(HeadlineIcon icon)
+{
+    switch (icon) {
+    case HeadlineIcon::kFixed:
+        return GetFixedNewsIcon();
+    case HeadlineIcon::kHot:
+        return GetHotNewsIcon();
+    case HeadlineIcon::kRetained:
+        return GetRetainedNewsIcon();
+    case HeadlineIcon::kRead:
+        return GetReadNewsIcon();
+    case HeadlineIcon::kUnread:
+        return GetUnreadNewsIcon();
+    }
+    return {};
+}
+
+// The headline rows: the text in the colour of the item's state, the state
+// icon before the headline, the font and row height of the headline size.
 class HeadlineDelegate : public QStyledItemDelegate {
 public:
     using QStyledItemDelegate::QStyledItemDelegate;
+
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    {
+        QSize size = QStyledItemDelegate::sizeHint(option, index);
+        size.setHeight(HeadlineRowHeight(ENVheadlineSize()));
+        return size;
+    }
 
 protected:
     void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override
     {
         QStyledItemDelegate::initStyleOption(option, index);
-        uint32_t flags = index.data(HeadlineModel::kFlagsRole).toUInt();
-        if (!(flags & kNewsFlagRead))
-            option->font.setBold(true);
-        if (flags & kNewsFlagHot)
-            option->palette.setColor(QPalette::Text, QColor(0xB0, 0x20, 0x20));
+        QColor color;
+        switch (HeadlineColor(index.data(HeadlineModel::kColorRole).toInt())) {
+        case HeadlineColor::kDownloaded:
+            color = ToQColor(ENVdiddlColor());
+            break;
+        case HeadlineColor::kPermanent:
+            color = ToQColor(ENVpermColor());
+            break;
+        case HeadlineColor::kRead:
+            color = ToQColor(ENVreadColor());
+            break;
+        case HeadlineColor::kUnread:
+            color = ToQColor(ENVunreadColor());
+            break;
+        }
+        option->palette.setColor(QPalette::Text, color);
+        switch (ENVheadlineSize()) {
+        case 1:
+            option->font.setPointSizeF(option->font.pointSizeF() - 1);
+            break;
+        case 4:
+            option->font.setPointSize(15);
+            break;
+        default:
+            break;
+        }
+        if (index.column() == HeadlineModel::kColumnTitle) {
+            option->icon = HeadlineStateIcon(HeadlineIcon(index.data(HeadlineModel::kIconRole).toInt()));
+            option->decorationSize = QSize(16, 16);
+            option->features |= QStyleOptionViewItem::HasDecoration;
+        }
     }
 };
 
@@ -200,7 +289,7 @@ ViewerWindow::ViewerWindow(NVWStaff* staff)
         if (gBadgeDrawer)
             gBadgeDrawer(unread);
         // The overview's totals follow the counts.
-        if (m_staff && m_staff->subscriptionID == 0 && m_staff->newsID == 0 && !m_staff->webMode)
+        if (m_staff && m_staff->subscriptionID == 0 && m_staff->newsID == 0 && !IsWebPageURL(m_staff->currentWebURL))
             ShowOverview();
     });
     m_webIdleTimer = new QTimer(this);
@@ -297,58 +386,44 @@ void ViewerWindow::BuildControls()
     m_headlineList->setRootIsDecorated(false);
     m_headlineList->setUniformRowHeights(true);
     m_headlineList->setAlternatingRowColors(true);
+    QPalette listColors = m_headlineList->palette();
+    listColors.setColor(QPalette::AlternateBase, ToQColor(ENValterColor()));
+    m_headlineList->setPalette(listColors);
     m_headlineList->setSortingEnabled(true);
     m_headlineList->setItemDelegate(new HeadlineDelegate(m_headlineList));
     m_headlineList->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    m_headlineList->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_headlineList->setDragEnabled(true);
+    m_headlineList->setDragDropMode(QAbstractItemView::DragOnly);
+    m_headlineList->setDefaultDropAction(Qt::CopyAction);
+    m_headlineList->setContextMenuPolicy(Qt::CustomContextMenu);
     m_headlineList->header()->setStretchLastSection(true);
     m_headlineList->header()->setSortIndicator(HeadlineModel::kColumnDate, Qt::DescendingOrder);
-    connect(m_headlineList->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
-            [this](const QModelIndex& current) {
-                if (m_restoringCurrent)
-                    return;
-                const NewsList* item = m_headlines->NewsAt(current.row());
-                ShowNews(item ? item->nid : 0);
-            });
-    connect(m_headlineList, &QTreeView::activated, this, &ViewerWindow::HeadlineActivated);
+    connect(m_headlineList->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            [this] { HeadlineSelectionChanged(); });
+    connect(m_headlineList, &QTreeView::pressed, this, [this](const QModelIndex& index) {
+        m_headSingleClicked = index.column() == HeadlineModel::kColumnTitle;
+        m_selectionChangedByPress = false;
+    });
+    // A click on the headline already shown, while its web page is in the
+    // pane, brings its own page back.
+    connect(m_headlineList, &QTreeView::clicked, this, [this] {
+        if (!m_selectionChangedByPress)
+            ProcessCommand(kCommandHeadlineClicked);
+        m_headSingleClicked = false;
+    });
+    connect(m_headlineList, &QTreeView::doubleClicked, this, &ViewerWindow::HeadlineActivated);
+    connect(m_headlineList, &QTreeView::customContextMenuRequested, this, &ViewerWindow::ShowHeadlineMenu);
+    connect(m_headlines, &HeadlineModel::siteColumnChanged, this, &ViewerWindow::AdjustSiteColumn);
 
     m_descFrame = new PlainBox(m_content);
     SetControlID(m_descFrame, descFrameControlID);
     m_description = new DescriptionView(m_content);
     SetControlID(m_description, descriptionControlID);
-    connect(m_description, &DescriptionView::titleChanged, this, [this](const QString& title) {
-        if (!m_staff)
-            return;
-        m_staff->currentWebTitle = title.toStdString();
-        if (m_staff->webMode && !title.isEmpty())
-            m_webFocusTicks = std::max<uint32_t>(TickCount(), 1);
-    });
-    connect(m_description, &DescriptionView::urlChanged, this, [this](const QUrl& url) {
-        if (!m_staff)
-            return;
-        bool web = url.scheme() == QLatin1String("http") || url.scheme() == QLatin1String("https");
-        m_staff->webMode = web ? 1 : 0;
-        m_staff->currentWebURL = web ? url.toString().toStdString() : std::string();
-        UpdateWebButtons();
-    });
-    connect(m_description, &DescriptionView::loadStarted, this, [this] {
-        if (m_staff)
-            m_staff->webLoading = true;
-        m_stop->show();
-        m_reload->hide();
-        m_snap->hide();
-        m_loading->setValue(0);
-        m_loading->show();
-    });
+    connect(m_description, &DescriptionView::titleChanged, this, &ViewerWindow::WebTitleReceived);
+    connect(m_description, &DescriptionView::pageLoadStarted, this, &ViewerWindow::WebLoadStarted);
+    connect(m_description, &DescriptionView::pageLoadEnded, this, &ViewerWindow::WebLoadEnded);
     connect(m_description, &DescriptionView::loadProgress, this, [this](int percent) { m_loading->setValue(percent); });
-    connect(m_description, &DescriptionView::loadFinished, this, [this](bool) {
-        if (m_staff)
-            m_staff->webLoading = false;
-        m_stop->hide();
-        m_reload->show();
-        m_loading->hide();
-        m_snap->setVisible(m_canSnapBack && m_staff && m_staff->webMode);
-        UpdateWebButtons();
-    });
     connect(m_description, &DescriptionView::linkHovered, this, [this](const QString& url) { m_mouseOver->setText(url); });
 
     m_vsplit = new SplitBar(SplitType::kVertical, m_content);
@@ -394,20 +469,18 @@ void ViewerWindow::BuildControls()
     m_dontFind = MakeIconButton(m_content, QStyle::SP_LineEditClearButton, tr("Clear the search"), dontFindControlID);
     connect(m_dontFind, &QToolButton::clicked, this, [this] { ProcessCommand(kCommandDontFind); });
 
-    // Hidden until the relay menu of the shown item exists (next issue).
-    m_transPopup = MakeIconButton(m_content, QStyle::SP_ArrowUp, tr("Send to"), transControlID);
+    // The relay menu: the shown page through an outside service.
+    m_transPopup = MakeIconButton(m_content, QStyle::SP_ArrowUp, tr("Send the page to"), transControlID);
+    m_relayMenu = new QMenu(this);
+    SetupRelayMenu();
+    m_transPopup->setMenu(m_relayMenu);
+    m_transPopup->setPopupMode(QToolButton::InstantPopup);
+    m_transPopup->setStyleSheet(QStringLiteral("QToolButton::menu-indicator { image: none; }"));
+    connect(m_relayMenu, &QMenu::triggered, this, [this](QAction* action) { TranslatePopupAction(action->text()); });
     m_transPopup->hide();
+    SetupDescriptionFontSize();
 
     AdjustWindowControls(nullptr);
-}
-
-// Back and forward move between web pages; the generated pages they pass
-// through are left with the snap-back button.
-void ViewerWindow::UpdateWebButtons()
-{
-    bool web = m_staff && m_staff->webMode;
-    m_back->setEnabled(web && m_description->CanGoBack());
-    m_forward->setEnabled(web && m_description->CanGoForward());
 }
 
 /* ---- Layout ---- */
@@ -664,8 +737,15 @@ void ViewerWindow::DrawStatus(const std::string* message)
 
 void ViewerWindow::DrawPreDescription(const SubscriptionList& subscription)
 {
-    if (!m_staff || m_staff->newsID != 0 || m_staff->webMode)
+    if (!m_staff || m_staff->newsID != 0 || IsWebPageURL(m_staff->currentWebURL))
         return;
+    if (subscription.sid != m_staff->subscriptionID)
+        return;
+    // A feed whose last check failed explains why in a page of its own.
+    if (subscription.accessErrors != 0 && (subscription.siteType == kSiteTypeRSS || subscription.siteType == kSiteTypePOP)) {
+        SetupPreDescription(PreDescriptionFileName(subscription.accessErrors));
+        return;
+    }
     uint32_t items = CountNewsBySubscription(m_staff->news, &subscription);
     uint32_t unread = CountUnreadNewsBySubscription(m_staff->news, &subscription);
     ShowDescription(MakePreDescriptionPage(subscription, items, unread), QUrl());
@@ -677,14 +757,29 @@ void ViewerWindow::CurrentSubscriptionChanged(uint32_t sid)
 {
     if (!m_staff)
         return;
+    // The pane selects the same row again after its rows changed (a list
+    // added or removed): the item shown stays shown and selected.
+    uint32_t shown = sid != 0 && sid == m_listedSubscription ? m_shownNewsID : 0;
+    m_listedSubscription = sid;
     m_staff->newsID = 0;
     m_headlines->Rebuild();
+    if (int row = shown ? m_headlines->RowOf(shown) : -1; row >= 0) {
+        m_staff->newsID = shown;
+        m_restoringCurrent = true;
+        m_headlineList->setCurrentIndex(m_headlines->index(row, 0));
+        m_restoringCurrent = false;
+        UpdateHeadInfo();
+        return;
+    }
+    m_headlineList->scrollToTop();
     UpdateHeadInfo();
     const SubscriptionList* subscription = FindSubscriptionByID(m_staff->subscriptions, sid);
     if (subscription)
         DrawPreDescription(*subscription);
-    else
+    else if (sid == 0)
         ShowOverview();
+    else
+        SetupBlankDescription();
 }
 
 void ViewerWindow::ShowOverview()
@@ -698,15 +793,19 @@ void ViewerWindow::ShowOverview()
 
 void ViewerWindow::ShowDescription(const std::string& html, const QUrl& base)
 {
-    if (m_staff) {
-        m_staff->webMode = 0;
-        m_staff->currentWebURL.clear();
-        m_staff->currentWebTitle.clear();
-    }
-    m_webFocusTicks = 0;
-    m_canSnapBack = false;
-    m_snap->hide();
+    ResetWebControls(std::string());
+    m_transPopup->hide();
     m_description->ShowGeneratedPage(html, base);
+}
+
+void ViewerWindow::HeadlineSelectionChanged()
+{
+    if (m_restoringCurrent || !m_staff || m_staff->subscriptionID == 0)
+        return;
+    m_selectionChangedByPress = true;
+    QModelIndexList selected = m_headlineList->selectionModel()->selectedRows();
+    const NewsList* item = selected.size() == 1 ? m_headlines->NewsAt(selected.front().row()) : nullptr;
+    ShowNews(item ? item->nid : 0);
 }
 
 void ViewerWindow::ShowNews(uint32_t nid)
@@ -715,60 +814,518 @@ void ViewerWindow::ShowNews(uint32_t nid)
         return;
     NewsList* item = nid ? FindNewsByID(m_staff->news, nid) : nullptr;
     m_staff->newsID = item ? item->nid : 0;
+    m_shownNewsID = m_staff->newsID;
     if (!item) {
-        ShowDescription(std::string(), QUrl());
+        SetupBlankDescription();
         return;
     }
-    if (!(item->flags & kNewsFlagRead)) {
-        item->flags |= kNewsFlagRead;
-        MarkAutoSave(m_staff);
+    SetupDescription(*item);
+    // An item with nothing to show and no page to go to keeps its own page.
+    if (ShouldSwitchDescription(*item, ENVautoSwitch()) && !item->linkURL.view().empty()) {
+        GotoDescription(item->linkURL.view());
+        if (ENVautoExpand() && m_staff->webZoomValue == 0)
+            ProcessCommand(kCommandZoomHorizontal);
+    }
+    if (ReadNewsViewerWindow(m_staff, item->nid)) {
+        if (item->flags & kNewsFlagRetained)
+            SaveRetainedNews();
         m_headlines->RedrawNews(item->nid);
-        if (item->parent)
-            m_pane->DrawRow(*item->parent, RowReveal::kRedrawOnly);
         m_pane->DrawCounts();
         UpdateHeadInfo();
         ScheduleBadge();
     }
-    ShowDescription(MakeNewsDescriptionPage(*item), QUrl(FromUTF8(item->linkURL.view())));
 }
 
 void ViewerWindow::HeadlineActivated(const QModelIndex& index)
 {
+    m_headSingleClicked = false;
     const NewsList* item = m_headlines->NewsAt(index.row());
     if (!item || item->linkURL.view().empty())
         return;
-    std::string link = item->linkURL.str();
-    LoadURL(link);
-    if (ENVautoExpand())
-        ProcessCommand(kCommandZoomHorizontal);
+    bool behind = ENVdontSwitchBrowser() != IsAlternateKeyHeld();
+    BehindLaunchURL(item->linkURL.view(), behind);
+}
+
+// The row the next and previous searches start from: the last selected.
+int ViewerWindow::LastSelectedRow() const
+{
+    int last = -1;
+    for (const QModelIndex& index : m_headlineList->selectionModel()->selectedRows())
+        last = std::max(last, index.row());
+    return last;
+}
+
+void ViewerWindow::SelectHeadlineRow(int row)
+{
+    QModelIndex index = m_headlines->index(row, 0);
+    m_headlineList->setCurrentIndex(index);
+    m_headlineList->scrollTo(index);
 }
 
 bool ViewerWindow::SelectNextUnread()
 {
-    int rows = m_headlines->rowCount();
-    int start = m_headlineList->currentIndex().isValid() ? m_headlineList->currentIndex().row() + 1 : 0;
-    for (int offset = 0; offset < rows; ++offset) {
-        int row = (start + offset) % rows;
-        const NewsList* item = m_headlines->NewsAt(row);
-        if (item && !(item->flags & kNewsFlagRead)) {
-            QModelIndex index = m_headlines->index(row, 0);
-            m_headlineList->setCurrentIndex(index);
-            m_headlineList->scrollTo(index);
-            return true;
-        }
+    if (!m_staff)
+        return false;
+    int row = m_headlines->NextUnreadRow(LastSelectedRow());
+    if (row >= 0) {
+        SelectHeadlineRow(row);
+        return true;
     }
-    return false;
+    return GotoNextUnreadSubscription();
+}
+
+bool ViewerWindow::GotoNextUnreadSubscription()
+{
+    uint32_t current = m_staff->subscriptionID;
+    if (current == kCurrentSeveral || current == kCurrentKeywordSearch) {
+        std::vector<uint32_t> selected = m_pane->SelectedSubscriptions();
+        current = selected.empty() ? 0 : selected.back();
+    }
+    uint32_t next = NextUnreadSubscription(m_staff, current);
+    const SubscriptionList* node = next ? FindSubscriptionByID(m_staff->subscriptions, next) : nullptr;
+    if (!node)
+        return false;
+    LogInfo("Next : %s", std::string(SubscriptionDisplayName(*node)).c_str());
+    m_pane->SelectSubscription(next);
+    return true;
+}
+
+bool ViewerWindow::SelectPrevUnread()
+{
+    int last = LastSelectedRow();
+    int row = m_headlines->PrevUnreadRow(last >= 0 ? last : m_headlines->rowCount());
+    if (row < 0) {
+        QApplication::beep();
+        return false;
+    }
+    SelectHeadlineRow(row);
+    return true;
+}
+
+std::vector<NewsList*> ViewerWindow::SelectedNews() const
+{
+    std::vector<NewsList*> items;
+    for (const QModelIndex& index : m_headlineList->selectionModel()->selectedRows()) {
+        if (NewsList* item = m_headlines->NewsAt(index.row()))
+            items.push_back(item);
+    }
+    return items;
+}
+
+void ViewerWindow::MarkAsRead(uint32_t state)
+{
+    std::vector<NewsList*> items;
+    if (state == kAllRows) {
+        for (int row = 0; row < m_headlines->rowCount(); ++row)
+            items.push_back(m_headlines->NewsAt(row));
+    } else {
+        items = SelectedNews();
+    }
+    uint32_t retained = 0;
+    for (NewsList* item : items) {
+        if (!item || (item->flags & kNewsFlagRead))
+            continue;
+        item->flags |= kNewsFlagRead;
+        if (item->parent && (item->parent->options & kOptionRetainRead)) {
+            item->flags |= kNewsFlagRetained;
+            ++retained;
+        }
+        MarkAutoSave(m_staff);
+    }
+    m_headlines->RedrawNews(0);
+    m_pane->DrawCounts();
+    if (retained > 0)
+        SaveRetainedNews();
+    UpdateHeadInfo();
+    ScheduleBadge();
+}
+
+void ViewerWindow::MarkAsPermanents()
+{
+    std::vector<NewsList*> items = SelectedNews();
+    if (std::none_of(items.begin(), items.end(), [](const NewsList* item) { return !(item->flags & kNewsFlagPermanent); }))
+        return;
+    for (NewsList* item : items) {
+        if (item->flags & kNewsFlagPermanent)
+            continue;
+        item->flags |= kNewsFlagPermanent;
+        m_headlines->RedrawNews(item->nid);
+    }
+    if (OSStatus status = SavePermanentsAsRdf(GetPermanentRdfFile(), m_staff->news); status != kNoErr)
+        LogFailure("the permanent news were not saved (%d)", int(status));
+    if (FindCoolSubscriptionID(m_staff->subscriptions) == 0) {
+        uint32_t sid = AppendCoolSubscription(*m_staff);
+        if (const SubscriptionList* list = FindSubscriptionByID(m_staff->subscriptions, sid))
+            m_pane->DrawAdded(*list);
+    }
+    m_pane->DrawCounts();
+}
+
+void ViewerWindow::MarkAsUnpermanents()
+{
+    std::vector<NewsList*> items = SelectedNews();
+    auto kept = [](const NewsList* item) { return (item->flags & (kNewsFlagPermanent | kNewsFlagRetained)) != 0; };
+    if (std::none_of(items.begin(), items.end(), kept))
+        return;
+    for (NewsList* item : items) {
+        if (!kept(item))
+            continue;
+        item->flags &= ~(kNewsFlagPermanent | kNewsFlagRetained);
+        m_headlines->RedrawNews(item->nid);
+    }
+    MarkAutoSave(m_staff);
+    std::error_code error;
+    if (CountPermedNews(m_staff->news) == 0) {
+        std::filesystem::remove(GetPermanentRdfFile(), error);
+        // The cool list goes with its last item, unless items of the
+        // permanents file still hang on it.
+        uint32_t cool = FindCoolSubscriptionID(m_staff->subscriptions);
+        SubscriptionList* list = cool ? FindSubscriptionByID(m_staff->subscriptions, cool) : nullptr;
+        bool inUse = false;
+        for (const NewsList* item = m_staff->news; item && list; item = item->next)
+            inUse = inUse || item->parent == list;
+        if (list && !inUse && m_staff->subscriptionID != cool) {
+            m_staff->subscriptions = RemoveSubscriptionByID(m_staff->subscriptions, cool);
+            m_pane->DrawRemoved(cool);
+        }
+    } else if (OSStatus status = SavePermanentsAsRdf(GetPermanentRdfFile(), m_staff->news); status != kNoErr) {
+        LogFailure("the permanent news were not saved (%d)", int(status));
+    }
+    if (CountRetainedNews(m_staff->news) == 0)
+        std::filesystem::remove(GetRetainRdfFile(), error);
+    else
+        SaveRetainedNews();
+    m_pane->DrawCounts();
+}
+
+void ViewerWindow::SaveRetainedNews()
+{
+    if (OSStatus status = SaveRetainsAsRdf(GetRetainRdfFile(), m_staff->news); status != kNoErr)
+        LogFailure("the retained news were not saved (%d)", int(status));
+}
+
+void ViewerWindow::ShowHeadlineMenu(const QPoint& position)
+{
+    std::vector<NewsList*> items = SelectedNews();
+    if (items.size() != 1)
+        return;
+    NewsList* item = items.front();
+    m_cmNews = item->nid;
+    QMenu menu(this);
+    auto add = [&](const QString& text, FourCharCode command, bool enabled) {
+        QAction* action = menu.addAction(text);
+        action->setObjectName(QString::fromStdString(FourCharCodeToString(command)));
+        action->setEnabled(enabled);
+        connect(action, &QAction::triggered, this, [this, command] { ProcessCommand(command); });
+    };
+    bool hasLink = !item->linkURL.view().empty();
+    add(tr("Open in Browser"), kCommandOpenInBrowser, hasLink);
+    add(tr("Copy Link"), kCommandCopyLink, hasLink);
+    menu.addSeparator();
+    add(tr("Mark as Read"), kCommandMarkRead, !(item->flags & kNewsFlagRead));
+    add(tr("Keep Permanently"), kCommandHold, !(item->flags & kNewsFlagPermanent));
+    add(tr("Release"), kCommandUnhold, (item->flags & (kNewsFlagPermanent | kNewsFlagRetained)) != 0);
+    add(tr("Download Enclosure"), kCommandDownloadEnclosure, !item->objectURL.view().empty());
+    menu.exec(m_headlineList->viewport()->mapToGlobal(position));
+}
+
+void ViewerWindow::AdjustSiteColumn()
+{
+    QHeaderView* header = m_headlineList->header();
+    bool hidden = m_headlines->SiteColumnRole() == HeadlineModel::SiteRole::kHidden;
+    if (hidden == header->isSectionHidden(HeadlineModel::kColumnSite))
+        return;
+    header->setSectionHidden(HeadlineModel::kColumnSite, hidden);
+    if (!hidden && header->sectionSize(HeadlineModel::kColumnSite) < kMinimumHeadWidth)
+        header->resizeSection(HeadlineModel::kColumnSite, m_siteColumnWidth);
+    if (m_layoutApplied)
+        FitHeadlineColumns();
 }
 
 void ViewerWindow::UpdateHeadInfo()
 {
-    uint32_t rows = uint32_t(m_headlines->rowCount());
     if (!m_staff || m_staff->subscriptionID == 0) {
         m_headInfo->clear();
+        m_headInfo->hide();
         return;
     }
-    uint32_t unread = m_headlines->CountUnread();
-    m_headInfo->setText(tr("%1 headlines, %2 unread").arg(rows).arg(unread));
+    QString text = m_headlines->InfoText();
+    if (m_staff->subscriptionID == kCurrentKeywordSearch && !m_findField->text().isEmpty())
+        text = m_staff->matchCount == 1
+                   ? tr("1 headline matches “%1”").arg(m_findField->text().trimmed())
+                   : tr("%1 headlines match “%2”").arg(m_staff->matchCount).arg(m_findField->text().trimmed());
+    m_headInfo->setText(text);
+    m_headInfo->setVisible(!text.isEmpty());
+}
+
+/* ---- The description pane ---- */
+
+DescriptionPageSettings ViewerWindow::DescriptionSettings(const NewsList& item) const
+{
+    DescriptionPageSettings settings;
+    settings.styleSheet = ENVstyleSheet().value_or(std::string());
+    settings.useFaviconCSS = ENVuseFaviconCSS();
+    settings.specialCSSExists = item.parent && ENVExistSpecialCSS(item.parent->name.view());
+    settings.useMediaPlayer = ENVuseQuickTimePlayer();
+    settings.viewWidth = m_description->width();
+    settings.supportFolder = GetUserSupportFolder();
+    // A few kilobytes read at each item: the user may edit the sheet.
+    settings.styleText = ReadStyleSheetText(GetCSSFolder(), DescriptionStyleName(DescriptionItemOf(item), settings));
+    return settings;
+}
+
+void ViewerWindow::SetupDescription(const NewsList& item)
+{
+    std::string page = MakeNewsDescriptionPage(item, DescriptionSettings(item));
+    OSStatus status = kNoErr;
+    if (std::optional<std::filesystem::path> file = StoreToHTMLFile(page, &status)) {
+        ResetWebControls(item.linkURL.str());
+        m_description->ShowPageFile(*file);
+    } else {
+        LogFailure("the item's page was not written (%d)", int(status));
+    }
+    m_transPopup->setVisible(!m_relayMenu->isEmpty());
+}
+
+void ViewerWindow::SetupPreDescription(std::string_view fileName)
+{
+    std::optional<std::filesystem::path> file = FixedDescriptionPage(fileName);
+    if (!file) {
+        LogFailure("the page %.*s is missing from the resources", int(fileName.size()), fileName.data());
+        return;
+    }
+    ResetWebControls(std::string());
+    m_transPopup->hide();
+    m_description->ShowPageFile(*file);
+}
+
+void ViewerWindow::SetupBlankDescription()
+{
+    if (m_blankDescription)
+        return;
+    SetupPreDescription(kBlankDescriptionFileName);
+    m_blankDescription = true;
+}
+
+void ViewerWindow::GotoDescription(std::string_view url)
+{
+    QUrl address(FromUTF8(url));
+    if (address.scheme() != QLatin1String("http") && address.scheme() != QLatin1String("https")) {
+        LogFailure("the viewer loads web addresses only, not %.*s", int(url.size()), url.data());
+        return;
+    }
+    m_blankDescription = false;
+    m_description->LoadURL(address);
+}
+
+void ViewerWindow::ResetWebControls(std::optional<std::string> link)
+{
+    m_back->setEnabled(false);
+    m_forward->setEnabled(false);
+    m_stop->setEnabled(false);
+    m_stop->hide();
+    m_reload->setEnabled(false);
+    m_reload->show();
+    m_snap->setEnabled(false);
+    m_snap->hide();
+    m_quickSubscribe->setEnabled(false);
+    m_loading->hide();
+    m_webFocusTicks = 0;
+    if (link && m_staff) {
+        m_staff->currentWebURL.clear();
+        m_staff->currentWebTitle.clear();
+        m_snapBackURL = *link;
+    }
+    m_blankDescription = false;
+}
+
+void ViewerWindow::WebLoadStarted(const QUrl& url)
+{
+    if (!m_staff)
+        return;
+    // Text handed to the engine arrives as a data: address; it stands for
+    // a generated page.
+    std::string address = url.scheme() == QLatin1String("data") ? std::string("data:") : url.toString().toStdString();
+    LogInfo("Loading starts : %s", address.c_str());
+    uint32_t mode = CheckWebModeAvail(m_staff->currentWebURL, m_snapBackURL, address);
+    m_staff->webMode = mode;
+    if (!(mode & kWebModeBack)) {
+        m_back->setEnabled(false);
+        m_snap->setEnabled(false);
+    }
+    if (!(mode & kWebModeForward))
+        m_forward->setEnabled(false);
+    m_staff->currentWebURL = address;
+    if (mode & kWebModeShown) {
+        SetDescriptionStatus(tr("Loading %1...").arg(url.toDisplayString()));
+        m_stop->setEnabled(true);
+        m_stop->show();
+        m_reload->hide();
+        m_snap->hide();
+        m_snap->setEnabled(IsSnapBackAvail(mode, m_snapBackURL, address));
+        m_loading->setValue(0);
+        m_loading->show();
+        m_quickSubscribe->setEnabled(false);
+    } else {
+        UpdateHeadInfo();
+    }
+    m_staff->webLoading = true;
+}
+
+void ViewerWindow::WebTitleReceived(const QString& title)
+{
+    if (!m_staff || title.isEmpty() || !IsWebPageURL(m_staff->currentWebURL))
+        return;
+    SetDescriptionStatus(title);
+    m_staff->currentWebTitle = title.toStdString();
+    if (m_staff->webMode & kWebModeShown)
+        m_webFocusTicks = std::max<uint32_t>(TickCount(), 1);
+}
+
+void ViewerWindow::WebLoadEnded(const QUrl&, int errorCode, const QString& errorText)
+{
+    if (!m_staff)
+        return;
+    uint32_t mode = m_staff->webMode;
+    m_mouseOver->clear();
+    m_staff->webLoading = false;
+    if (errorCode != 0) {
+        if (errorCode == kNavigationAbortedError)
+            SetDescriptionStatus(FromUTF8(m_staff->currentWebTitle));
+        else if (errorCode != kLoadStoppedError) {
+            SetDescriptionStatus(errorText);
+            LogInfo("Loading error [%d] : %s.", errorCode, errorText.toUtf8().constData());
+        }
+        m_stop->hide();
+        m_reload->setEnabled(true);
+        m_reload->show();
+        m_loading->hide();
+        m_snap->show();
+        m_quickSubscribe->setEnabled(false);
+        return;
+    }
+    LogInfo("Loading done.");
+    if (!(mode & kWebModeShown)) {
+        m_reload->setEnabled(false);
+        m_reload->show();
+        return;
+    }
+    m_stop->hide();
+    m_reload->setEnabled(true);
+    m_reload->show();
+    m_loading->hide();
+    m_snap->show();
+    // Finding the feed a page links is the quick-subscribe work's.
+    m_quickSubscribe->setEnabled(false);
+    if (mode & kWebModeBack)
+        m_back->setEnabled(m_description->CanGoBack());
+    if (mode & kWebModeForward)
+        m_forward->setEnabled(m_description->CanGoForward());
+}
+
+void ViewerWindow::SetDescriptionStatus(const QString& text)
+{
+    m_headInfo->setText(text);
+    m_headInfo->show();
+}
+
+void ViewerWindow::SetupDescriptionFontSize()
+{
+    uint16_t size = ENVhtmlSize();
+    int16_t font = ENVhtmlFont();
+    std::string_view encoding = ENVDefaultWebEncoding();
+    if (size < kMinimumHtmlPoints && font == kHtmlDefaultFont && encoding.empty())
+        return;
+    QString family = font != kHtmlDefaultFont ? FromUTF8(ENVhtmlFontName()) : QString();
+    m_description->SetFonts(family, size, FromUTF8(encoding));
+}
+
+/* ---- Relays and the browser ---- */
+
+void ViewerWindow::SetupRelayMenu()
+{
+    m_relayMenu->clear();
+    std::vector<RelayGroup> groups = ListRelayGroups(RelayFolders());
+    for (const RelayGroup& group : groups) {
+        if (!m_relayMenu->isEmpty())
+            m_relayMenu->addSeparator();
+        for (const std::string& name : group.names)
+            m_relayMenu->addAction(FromUTF8(name));
+    }
+}
+
+void ViewerWindow::TranslatePopupAction(const QString& name)
+{
+    const NewsList* item = m_staff && m_staff->newsID ? FindNewsByID(m_staff->news, m_staff->newsID) : nullptr;
+    std::optional<std::string> prefix = GetRelayString(RelayFolders(), name.toStdString());
+    if (!item || !prefix) {
+        QApplication::beep();
+        return;
+    }
+    std::string page = IsWebPageURL(m_staff->currentWebURL) ? m_staff->currentWebURL : item->linkURL.str();
+    std::string url = MakeRelayURL(*prefix, page);
+    LogInfo("Relay URL : %s", url.c_str());
+    GotoDescription(url);
+}
+
+void ViewerWindow::BehindLaunchURL(std::string_view url, bool behind)
+{
+    if (OSStatus status = LaunchURL(url); status != kNoErr) {
+        LogFailure("the browser did not open %.*s (%d)", int(url.size()), url.data(), int(status));
+        return;
+    }
+    // The desktop hands the front to the browser; asked to stay in front,
+    // the window takes it back once the browser is up.
+    if (behind) {
+        QTimer::singleShot(kBringBackDelayMs, this, [this] {
+            raise();
+            activateWindow();
+        });
+    }
+}
+
+void ViewerWindow::OpenInBrowser(bool alternate)
+{
+    if (!m_staff || m_staff->subscriptionID == 0) {
+        QApplication::beep();
+        return;
+    }
+    const NewsList* item = m_staff->newsID ? FindNewsByID(m_staff->news, m_staff->newsID) : nullptr;
+    if (!item) {
+        if (alternate)
+            QApplication::beep();
+        else
+            HomeInBrowser();
+        return;
+    }
+    bool behind = ENVdontSwitchBrowser() != alternate;
+    if ((m_staff->webMode & kWebModeBack) && IsWebPageURL(m_staff->currentWebURL))
+        BehindLaunchURL(m_staff->currentWebURL, behind);
+    else
+        BehindLaunchURL(item->linkURL.view(), behind);
+}
+
+void ViewerWindow::HomeInBrowser()
+{
+    uint32_t sid = m_staff ? m_staff->subscriptionID : 0;
+    if (sid == kCurrentKeywordSearch || sid == kCurrentSeveral) {
+        std::vector<uint32_t> selected = m_pane->SelectedSubscriptions();
+        sid = selected.size() == 1 ? selected.front() : 0;
+    }
+    const SubscriptionList* node = sid ? FindSubscriptionByID(m_staff->subscriptions, sid) : nullptr;
+    if (!node || node->siteType != kSiteTypeRSS || node->homeURL.view().empty()) {
+        QApplication::beep();
+        return;
+    }
+    BehindLaunchURL(node->homeURL.view(), ENVdontSwitchBrowser());
+}
+
+void ViewerWindow::CopyLink()
+{
+    const NewsList* item = m_cmNews ? FindNewsByID(m_staff->news, m_cmNews) : nullptr;
+    if (!item || item->linkURL.view().empty())
+        return;
+    QApplication::clipboard()->setText(FromUTF8(item->linkURL.view()));
 }
 
 void ViewerWindow::UpdateSiteInfo()
@@ -863,8 +1420,50 @@ void ViewerWindow::ProcessCommand(FourCharCode command)
     case kCommandNextUnread:
         SelectNextUnread();
         return;
+    case kCommandPrevUnread:
+        SelectPrevUnread();
+        return;
     case kCommandMarkAllRead:
-        MarkAllRead();
+        MarkAsRead(kAllRows);
+        return;
+    case kCommandMarkRead:
+        MarkAsRead(1);
+        return;
+    case kCommandHold:
+        MarkAsPermanents();
+        return;
+    case kCommandUnhold:
+        MarkAsUnpermanents();
+        return;
+    case kCommandOpenInBrowser:
+        OpenInBrowser(IsAlternateKeyHeld());
+        return;
+    case kCommandOpenInBrowserAlter:
+        OpenInBrowser(true);
+        return;
+    case kCommandHomeInBrowser:
+        HomeInBrowser();
+        return;
+    case kCommandCopyLink:
+        CopyLink();
+        return;
+    case kCommandBigger:
+        m_description->Bigger();
+        return;
+    case kCommandSmaller:
+        m_description->Smaller();
+        return;
+    case kCommandHeadlineClicked:
+        // A single click on a headline while its web page shows returns to its page.
+        if (m_headSingleClicked && m_staff->newsID && IsWebPageURL(m_staff->currentWebURL)) {
+            if (const NewsList* item = FindNewsByID(m_staff->news, m_staff->newsID))
+                SetupDescription(*item);
+        }
+        m_headSingleClicked = false;
+        return;
+    case kCommandDownloadEnclosure:
+        // Enclosure downloads come with the download agent's work.
+        LogInfo("enclosure downloads are not available yet");
         return;
     case kCommandSubscribe:
         SubscribeAsked();
@@ -899,29 +1498,13 @@ void ViewerWindow::ProcessCommand(FourCharCode command)
         ProcessShellCommand(command);
         return;
     case kCommandSnapBack:
-        if (m_staff->newsID)
-            ShowNews(m_staff->newsID);
+        if (!m_snapBackURL.empty())
+            GotoDescription(m_snapBackURL);
         return;
     default:
         LogInfo("the viewer has no command %s yet", FourCharCodeToString(command).c_str());
         return;
     }
-}
-
-void ViewerWindow::MarkAllRead()
-{
-    for (int row = 0; row < m_headlines->rowCount(); ++row) {
-        NewsList* item = m_headlines->NewsAt(row);
-        if (item && !(item->flags & kNewsFlagRead)) {
-            item->flags |= kNewsFlagRead;
-            MarkAutoSave(m_staff);
-        }
-    }
-    emit m_headlines->dataChanged(m_headlines->index(0, 0),
-                                  m_headlines->index(std::max(0, m_headlines->rowCount() - 1), HeadlineModel::kColumnCount - 1));
-    m_pane->DrawCounts();
-    UpdateHeadInfo();
-    ScheduleBadge();
 }
 
 void ViewerWindow::SubscribeAsked()
@@ -964,8 +1547,8 @@ void ViewerWindow::RunFind(const QString& text)
     m_staff->newsID = 0;
     m_headlines->Rebuild(words);
     m_staff->matchCount = uint32_t(m_headlines->rowCount());
-    ShowDescription(std::string(), QUrl());
-    m_headInfo->setText(tr("%1 headlines match “%2”").arg(m_staff->matchCount).arg(keyword));
+    SetupBlankDescription();
+    UpdateHeadInfo();
 }
 
 void ViewerWindow::ClearFind()
@@ -975,7 +1558,7 @@ void ViewerWindow::ClearFind()
         return;
     m_staff->subscriptionID = 0;
     m_headlines->Clear();
-    ShowDescription(std::string(), QUrl());
+    SetupBlankDescription();
     UpdateHeadInfo();
 }
 
@@ -1009,16 +1592,7 @@ void ViewerWindow::LoadURL(std::string_view url)
 {
     if (!m_staff)
         return;
-    QUrl address(FromUTF8(url));
-    if (address.scheme() != QLatin1String("http") && address.scheme() != QLatin1String("https")) {
-        LogFailure("the viewer loads web addresses only, not %.*s", int(url.size()), url.data());
-        return;
-    }
-    // Snap back returns to the item whose link this was.
-    bool fromNews = m_staff->newsID != 0;
-    m_staff->currentWebURL = std::string(url);
-    m_description->LoadURL(address);
-    m_canSnapBack = fromNews;
+    GotoDescription(url);
 }
 
 void ViewerWindow::FilterKeyword(std::string_view keyword)
@@ -1042,12 +1616,12 @@ void ViewerWindow::MarkDownload(std::string_view enclosureURL)
 
 std::string ViewerWindow::CurrentTitle() const
 {
-    return m_staff && m_staff->webMode ? m_staff->currentWebTitle : std::string();
+    return m_staff && IsWebPageURL(m_staff->currentWebURL) ? m_staff->currentWebTitle : std::string();
 }
 
 std::string ViewerWindow::CurrentURL() const
 {
-    if (!m_staff || !isVisible() || !m_staff->webMode || !m_staff->currentWebURL.starts_with("h"))
+    if (!m_staff || !isVisible() || !IsWebPageURL(m_staff->currentWebURL))
         return {};
     return m_staff->currentWebURL;
 }

@@ -16,10 +16,15 @@
 #include <QPointer>
 #include <QUrl>
 
+#include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
+
+struct DescriptionPageSettings;
 
 class DescriptionView;
 class HeadlineModel;
@@ -86,8 +91,25 @@ public:
 
     // Shows the item's description (marking it read), or clears the pane.
     void ShowNews(uint32_t nid);
-    // Goes to the next unread headline of the list; false when none is left.
+    // Goes to the next unread headline of the list, or else to the next
+    // subscription with unread news; false when there is none.
     bool SelectNextUnread();
+    // Goes to the previous unread headline; beeps and is false when none.
+    bool SelectPrevUnread();
+
+    /* The description pane. */
+    // The item's generated page, written to the support folder and shown.
+    void SetupDescription(const NewsList& item);
+    // A fixed page of the resources ("blank.html", an error's page).
+    void SetupPreDescription(std::string_view fileName);
+    void SetupBlankDescription();
+    // Loads a web address into the pane.
+    void GotoDescription(std::string_view url);
+    // The relay menu again from its folders.
+    void SetupRelayMenu();
+    void TranslatePopupAction(const QString& name);
+    QMenu* RelayMenu() const { return m_relayMenu; }
+    const std::string& SnapBackURL() const { return m_snapBackURL; }
 
 signals:
     // The window is on screen with its counts drawn (once per run).
@@ -106,7 +128,6 @@ private:
     void HeadlineActivated(const QModelIndex& index);
     void UpdateHeadInfo();
     void FitHeadlineColumns();
-    void UpdateWebButtons();
     // The description pane while no subscription is chosen.
     void ShowOverview();
     void UpdateSiteInfo();
@@ -115,7 +136,29 @@ private:
     void WebIdle();
     bool IsWebFocused() const;
     void SubscribeAsked();
-    void MarkAllRead();
+    void HeadlineSelectionChanged();
+    int LastSelectedRow() const;
+    void SelectHeadlineRow(int row);
+    bool GotoNextUnreadSubscription();
+    std::vector<NewsList*> SelectedNews() const;
+    // Marks read the selected rows (1) or every listed row (all bits).
+    void MarkAsRead(uint32_t state);
+    void MarkAsPermanents();
+    void MarkAsUnpermanents();
+    void SaveRetainedNews();
+    void ShowHeadlineMenu(const QPoint& position);
+    void AdjustSiteColumn();
+    DescriptionPageSettings DescriptionSettings(const NewsList& item) const;
+    void ResetWebControls(std::optional<std::string> link);
+    void WebLoadStarted(const QUrl& url);
+    void WebTitleReceived(const QString& title);
+    void WebLoadEnded(const QUrl& url, int errorCode, const QString& errorText);
+    void SetDescriptionStatus(const QString& text);
+    void SetupDescriptionFontSize();
+    void BehindLaunchURL(std::string_view url, bool behind);
+    void OpenInBrowser(bool alternate);
+    void HomeInBrowser();
+    void CopyLink();
     void RefreshSelected();
     void RunFind(const QString& text);
     void ClearFind();
@@ -150,7 +193,14 @@ private:
     QTimer* m_badgeTimer = nullptr;
     QTimer* m_webIdleTimer = nullptr;
     std::vector<std::string> m_findWords;
-    bool m_canSnapBack = false; // the web page shown was opened from the item shown before
+    QMenu* m_relayMenu = nullptr;
+    std::string m_snapBackURL;       // the shown item's link; "" after a fixed page
+    bool m_blankDescription = false; // the blank page is shown
+    bool m_headSingleClicked = false; // the mouse went down on a headline cell
+    bool m_selectionChangedByPress = false; // that press changed the selection
+    uint32_t m_cmNews = 0;           // the item the headline menu was opened on
+    uint32_t m_listedSubscription = 0; // the subscription the headline list was built for
+    uint32_t m_shownNewsID = 0;        // the item last shown from the list (the pane clears `newsID` first)
     uint32_t m_webFocusTicks = 0; // when a page's title arrived; 0 = no focus move pending
     uint32_t m_holdSpaceTicks = 0; // when the space bar went down in the web view; 0 = up
     bool m_layoutApplied = false;
