@@ -675,14 +675,21 @@ ItemOutcome RegisterFeedItem(SubscriptionList& subscription, const DocumentEncod
         return ItemOutcome::kLeftOut;
     HTMLBetterDecode(headline, document.encoding);
 
+    NewsTextFields fields;
+    fields.date = texts.date.view();
+    fields.headline = headline.view();
+    fields.description = texts.description.view();
+    fields.linkURL = texts.link.view();
+    fields.objectURL = texts.enclosure.view();
+    fields.subject = texts.subject.view();
+    fields.publisher = texts.publisher.view();
+    // What registration stores for a UTF-8 item, laid out with the rest so
+    // that it need not add them one block at a time.
+    fields.encodingName = document.name;
+    fields.headlineRef = headline.view();
+    fields.descriptionRef = texts.plain.view();
     NewsList news;
-    news.headline = headline.view();
-    news.linkURL = texts.link.view();
-    news.description = texts.description.view();
-    news.date = texts.date.view();
-    news.publisher = texts.publisher.view();
-    news.subject = texts.subject.view();
-    news.objectURL = texts.enclosure.view();
+    SetNewsTexts(news, fields);
     ReadNewsDate(news);
     switch (RegisterNewsState(subscription, std::move(news), document.name, document.encoding, texts.plain.view())) {
     case NewsRegistration::kAdded:

@@ -16,6 +16,10 @@
 #include <cstring>
 #include <utility>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 constexpr std::string_view kFaviconFileName = "favicon.ico";
 constexpr std::string_view kHTMLMediaType = "text/html";
 constexpr uint32_t kNewsFlagsKeptAnyway = kNewsFlagPermanent | kNewsFlagRetained;
@@ -268,17 +272,9 @@ NewsState CheckNewsState(const SubscriptionList& subscription, const NewsList& n
 
 /* ---- Registration ---- */
 
-static void SetOptionalText(OptionalText& field, const std::optional<std::string>& text)
-{
-    if (text)
-        field = *text;
-    else
-        field.reset();
-}
-
-constexpr std::string_view kNumericReferenceStart = "&#";
 constexpr std::string_view kHorizontalBarUTF8 = "\xE2\x80\x95"; // U+2015, which headline strings rewrite
 constexpr uint64_t kHighBitOfEachByte = 0x8080808080808080u;
+constexpr uint64_t kLowBitOfEachByte = 0x0101010101010101u;
 constexpr size_t kBitsPerByte = 8;
 
 // The length of the two- or three-byte character at `p` whose every byte
@@ -295,78 +291,154 @@ static size_t PlainSequenceLength(const uint8_t* p, const uint8_t* end)
     return 0;
 }
 
-// utf8::IsValid, passing over ASCII a word at a time and over the common
-// characters without the general check: item texts are mostly ASCII or one
-// script, and checked a byte at a time they cost more than the rest of the
-// registration. Every other sequence is judged by utf8::SequenceLength.
-static bool IsValidUTF8Text(std::string_view text)
+// The first byte above 127 or "&" in [p, end), or end; sixteen bytes at a
+// time where the vector unit allows, else a word at a time.
+static const uint8_t* SkipPlainASCII(const uint8_t* p, const uint8_t* end)
+{
+#if defined(__SSE2__)
+    constexpr ptrdiff_t kVectorBytes = 16;
+    for (; end - p >= kVectorBytes; p += kVectorBytes) {
+        const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        const unsigned stops =
+            unsigned(_mm_movemask_epi8(chunk) | _mm_movemask_epi8(_mm_cmpeq_epi8(chunk, _mm_set1_epi8('&'))));
+        if (stops != 0)
+            return p + __builtin_ctz(stops);
+    }
+#endif
+    for (; size_t(end - p) >= sizeof(uint64_t); p += sizeof(uint64_t)) {
+        uint64_t word = 0;
+        std::memcpy(&word, p, sizeof word);
+        // A byte is "&" when its exclusive or with "&" is zero.
+        const uint64_t amps = word ^ (kLowBitOfEachByte * uint8_t('&'));
+        const uint64_t zeroBytes = (amps - kLowBitOfEachByte) & ~amps & kHighBitOfEachByte;
+        const uint64_t stops = (word & kHighBitOfEachByte) | zeroBytes;
+        if (stops == 0)
+            continue;
+        // The first in memory is the lowest byte of the word; a false
+        // zero-byte mark only ever follows a true stop.
+        if constexpr (std::endian::native == std::endian::little)
+            return p + size_t(__builtin_ctzll(stops)) / kBitsPerByte;
+        break;
+    }
+    while (p < end && *p < 0x80 && *p != '&')
+        ++p;
+    return p;
+}
+
+#if defined(__SSE2__)
+// Four three-byte characters of the plain kind (see PlainSequenceLength)
+// in a row at `p`, told at once: the writing of the scripts that use them
+// is rarely broken by anything else. 16 bytes must be readable at `p`.
+constexpr size_t kPlainTripleRunBytes = 12;
+constexpr unsigned kTripleLeadBits = 0b001001001001;         // bytes 0, 3, 6, 9
+constexpr unsigned kTripleContinuationBits = 0b110110110110; // the others up to 11
+
+static bool IsPlainTripleRun(const uint8_t* p)
+{
+    const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    const __m128i continuation =
+        _mm_cmpeq_epi8(_mm_and_si128(chunk, _mm_set1_epi8(char(0xC0))), _mm_set1_epi8(char(0x80)));
+    // Leads E1-EC and EE-EF: E0-EF without E0 and ED.
+    const __m128i threeByteLead =
+        _mm_andnot_si128(_mm_or_si128(_mm_cmpeq_epi8(chunk, _mm_set1_epi8(char(0xE0))),
+                                      _mm_cmpeq_epi8(chunk, _mm_set1_epi8(char(0xED)))),
+                         _mm_cmpeq_epi8(_mm_and_si128(chunk, _mm_set1_epi8(char(0xF0))), _mm_set1_epi8(char(0xE0))));
+    const unsigned leads = unsigned(_mm_movemask_epi8(threeByteLead));
+    const unsigned continuations = unsigned(_mm_movemask_epi8(continuation));
+    return (leads & kTripleLeadBits) == kTripleLeadBits &&
+           (continuations & kTripleContinuationBits) == kTripleContinuationBits;
+}
+#endif
+
+// Whether a UTF-8 item text is already its own string: well-formed, so that
+// CFStringCreateWithBytes returns it as it is, and without a numeric
+// reference ("&#") for CFStringFixHTMLUnicode to resolve. Most texts are,
+// and are then stored without making the two conversions' strings.
+// Checked in one pass: ASCII many bytes at a time, the common characters
+// without the general check (item texts are mostly ASCII or one script, and
+// checked a byte at a time they cost more than the rest of the
+// registration); every other sequence is judged by utf8::SequenceLength.
+static bool IsFinishedUTF8Text(std::string_view text)
 {
     const auto* p = reinterpret_cast<const uint8_t*>(text.data());
     const auto* end = p + text.size();
     while (p < end) {
-        if (*p >= 0x80) {
-            size_t length = PlainSequenceLength(p, end);
-            bool truncated = false;
-            if (length == 0)
-                length = utf8::SequenceLength(p, end, truncated);
-            if (length == 0)
+        if (*p == '&') {
+            if (end - p >= 2 && p[1] == '#')
                 return false;
-            p += length;
-            continue;
-        }
-        uint64_t word = 0;
-        if (size_t(end - p) < sizeof word) {
             ++p;
             continue;
         }
-        std::memcpy(&word, p, sizeof word);
-        const uint64_t high = word & kHighBitOfEachByte;
-        if (high == 0) {
-            p += sizeof word;
+        if (*p < 0x80) {
+            p = SkipPlainASCII(p, end);
             continue;
         }
-        // On to the first high byte, the first in memory being the lowest
-        // in the word; it is not the first, which is ASCII.
-        if constexpr (std::endian::native == std::endian::little)
-            p += size_t(__builtin_ctzll(high)) / kBitsPerByte;
-        else
-            ++p;
+#if defined(__SSE2__)
+        if (end - p >= 16 && IsPlainTripleRun(p)) {
+            p += kPlainTripleRunBytes;
+            continue;
+        }
+#endif
+        size_t length = PlainSequenceLength(p, end);
+        bool truncated = false;
+        if (length == 0)
+            length = utf8::SequenceLength(p, end, truncated);
+        if (length == 0)
+            return false;
+        p += length;
     }
     return true;
 }
 
-// Whether a UTF-8 item text is already its own string: well-formed, so that
-// CFStringCreateWithBytes returns it as it is, and without a numeric
-// reference for CFStringFixHTMLUnicode to resolve. Most texts are, and are
-// then stored without making the two conversions' strings.
-static bool IsFinishedUTF8Text(std::string_view text)
-{
-    return text.find(kNumericReferenceStart) == std::string_view::npos && IsValidUTF8Text(text);
-}
-
 // The headline string, as CFStringCreateWithKeisenFilter and
-// CFStringFixAllHTMLUnicode make it. A finished UTF-8 headline of at most
-// 255 bytes without U+2015 is its own string.
-static void SetHeadlineString(NewsList& news, CFStringEncoding encoding)
+// CFStringFixAllHTMLUnicode make it; `made` keeps it when it is not the
+// headline itself. A finished UTF-8 headline of at most 255 bytes without
+// U+2015 is its own string.
+static std::optional<std::string_view> MakeHeadlineString(std::string_view headline, CFStringEncoding encoding,
+                                                          std::optional<std::string>& made)
 {
-    const std::string_view headline = news.headline.view();
     if (encoding == kCFStringEncodingUTF8 && headline.size() <= kMaxHeadlineStringBytes &&
-        headline.find(kHorizontalBarUTF8) == std::string_view::npos && IsFinishedUTF8Text(headline)) {
-        news.headlineRef = headline;
-        return;
-    }
-    SetOptionalText(news.headlineRef, CFStringFixAllHTMLUnicode(CFStringCreateWithKeisenFilter(headline, encoding)));
+        headline.find(kHorizontalBarUTF8) == std::string_view::npos && IsFinishedUTF8Text(headline))
+        return headline;
+    made = CFStringFixAllHTMLUnicode(CFStringCreateWithKeisenFilter(headline, encoding));
+    return made;
 }
 
 // The description string, as CFStringCreateWithBytes and
-// CFStringFixHTMLUnicode make it from the plain text.
-static void SetDescriptionString(NewsList& news, std::string_view plainText, CFStringEncoding encoding)
+// CFStringFixHTMLUnicode make it from the plain text; `made` keeps it when
+// it is not the plain text itself.
+static std::optional<std::string_view> MakeDescriptionString(std::string_view plainText, CFStringEncoding encoding,
+                                                             std::optional<std::string>& made)
 {
-    if (encoding == kCFStringEncodingUTF8 && IsFinishedUTF8Text(plainText)) {
-        news.descriptionRef = plainText;
+    if (encoding == kCFStringEncodingUTF8 && IsFinishedUTF8Text(plainText))
+        return plainText;
+    made = CFStringFixHTMLUnicode(CFStringCreateWithBytes(plainText, encoding));
+    return made;
+}
+
+// Gives `field` the string `text` unless it already holds those bytes, as
+// it does when the parser stored the string registration makes most often
+// with the item's other texts.
+static void UpdateOptionalText(OptionalText& field, std::optional<std::string_view> text)
+{
+    if (!text) {
+        field.reset();
         return;
     }
-    SetOptionalText(news.descriptionRef, CFStringFixHTMLUnicode(CFStringCreateWithBytes(plainText, encoding)));
+    if (field.has_value() && field.view() == *text)
+        return;
+    field = *text;
+}
+
+// Sets the texts registration adds: the encoding name and the two strings.
+static void SetRegisteredNewsTexts(NewsList& news, std::string_view encodingName, CFStringEncoding encoding,
+                                   std::string_view plainText)
+{
+    if (news.encodingName.view() != decltype(news.encodingName)::Fit(encodingName))
+        news.encodingName = encodingName;
+    std::optional<std::string> made;
+    UpdateOptionalText(news.headlineRef, MakeHeadlineString(news.headline.view(), encoding, made));
+    UpdateOptionalText(news.descriptionRef, MakeDescriptionString(plainText, encoding, made));
 }
 
 // Marks an unread item hot when a filter matches it; true when it did.
@@ -425,10 +497,8 @@ static NewsRegistration RegisterNews(SubscriptionList& subscription, NewsList& n
         return NewsRegistration::kKnown;
     }
 
-    news.encodingName = encodingName;
     news.encoding = encoding;
-    SetHeadlineString(news, encoding);
-    SetDescriptionString(news, plainText, encoding);
+    SetRegisteredNewsTexts(news, encodingName, encoding, plainText);
     news.type = kNewsTypeFeed;
     news.flags = found.state;
     // An undated item keeps the time it was first seen.

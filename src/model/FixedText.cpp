@@ -1,6 +1,7 @@
 // Storage of the model's text fields: one block per non-empty text, laid out
 // as its length, the bytes and a NUL, so that a field costs its own
-// length and a pointer, never its full width.
+// length and a pointer, never its full width. The blocks are a field's own
+// or borrowed from one buffer a record lays all its texts out in.
 #include "model/FixedText.h"
 
 #include "platform/UnicodeText.h"
@@ -11,19 +12,25 @@
 // character straddles it.
 constexpr size_t kMaxUTF8SequenceBytes = 4;
 
-TextBlock::TextBlock(std::string_view text)
+static void WriteTextBlock(char* block, std::string_view text)
 {
     const size_t length = text.size();
-    block_ = std::make_unique_for_overwrite<char[]>(sizeof(length) + text.size() + 1);
-    std::memcpy(block_.get(), &length, sizeof(length));
+    std::memcpy(block, &length, sizeof(length));
     if (!text.empty())
-        std::memcpy(block_.get() + sizeof(length), text.data(), text.size());
-    block_[sizeof(length) + text.size()] = '\0';
+        std::memcpy(block + sizeof(length), text.data(), text.size());
+    block[sizeof(length) + text.size()] = '\0';
+}
+
+TextBlock::TextBlock(std::string_view text)
+{
+    char* block = new char[sizeof(size_t) + text.size() + 1];
+    WriteTextBlock(block, text);
+    bits_ = reinterpret_cast<uintptr_t>(block);
 }
 
 TextBlock::TextBlock(const TextBlock& other)
 {
-    if (other.block_)
+    if (!other.IsNull())
         *this = TextBlock(other.View());
 }
 
@@ -31,22 +38,24 @@ TextBlock& TextBlock::operator=(const TextBlock& other)
 {
     if (this == &other)
         return *this;
-    *this = other.block_ ? TextBlock(other.View()) : TextBlock();
+    *this = other.IsNull() ? TextBlock() : TextBlock(other.View());
     return *this;
 }
 
 std::string_view TextBlock::View() const
 {
-    if (!block_)
+    const char* block = Block();
+    if (!block)
         return {};
     size_t length = 0;
-    std::memcpy(&length, block_.get(), sizeof(length));
-    return {block_.get() + sizeof(length), length};
+    std::memcpy(&length, block, sizeof(length));
+    return {block + sizeof(length), length};
 }
 
 const char* TextBlock::CString() const
 {
-    return block_ ? block_.get() + sizeof(size_t) : "";
+    const char* block = Block();
+    return block ? block + sizeof(size_t) : "";
 }
 
 std::string CutTextToWidth(std::string_view text, size_t maxBytes)
@@ -55,4 +64,11 @@ std::string CutTextToWidth(std::string_view text, size_t maxBytes)
     std::string cut(text.substr(0, maxBytes + kMaxUTF8SequenceBytes));
     CutUTF8Text(cut, maxBytes);
     return cut;
+}
+
+std::string_view CutTextViewToWidth(std::string_view text, size_t maxBytes)
+{
+    if (text.size() <= maxBytes)
+        return text;
+    return text.substr(0, CutTextToWidth(text, maxBytes).size());
 }

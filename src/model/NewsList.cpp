@@ -132,6 +132,100 @@ void NewsList::operator delete(void* record, size_t size)
     POISON_NEWS_RECORD(slot);
 }
 
+// ---- Texts ----
+
+char* NewsTextStore::Replace(size_t bytes)
+{
+    buffer_ = bytes ? std::make_unique_for_overwrite<char[]>(bytes) : nullptr;
+    return buffer_.get();
+}
+
+// A text field's text as an assignment would store it: none for an empty
+// text, else the text cut to the field's width.
+template <size_t Width>
+static std::optional<std::string_view> MeasureNewsText(TextBlockWriter& writer, std::string_view text)
+{
+    if (text.empty())
+        return std::nullopt;
+    text = FixedText<Width>::Fit(text);
+    writer.Measure(text);
+    return text;
+}
+
+static std::optional<std::string_view> MeasureNewsString(TextBlockWriter& writer,
+                                                        std::optional<std::string_view> text)
+{
+    if (text)
+        writer.Measure(*text);
+    return text;
+}
+
+static TextBlock WriteNewsText(TextBlockWriter& writer, char* buffer, std::optional<std::string_view> text)
+{
+    return text ? TextBlock::Borrow(writer.Write(buffer, *text)) : TextBlock();
+}
+
+void SetNewsTexts(NewsList& news, const NewsTextFields& texts)
+{
+    // Each text is cut first and written where the writer measured it, in
+    // the order measured.
+    TextBlockWriter writer;
+    struct {
+        std::optional<std::string_view> date, headline, description, linkURL, author, objectURL, encodingName, sound,
+            effect, subject, publisher, headlineRef, descriptionRef;
+    } fitted;
+    fitted.date = MeasureNewsText<decltype(news.date)::kWidth>(writer, texts.date);
+    fitted.headline = MeasureNewsText<decltype(news.headline)::kWidth>(writer, texts.headline);
+    fitted.description = MeasureNewsText<decltype(news.description)::kWidth>(writer, texts.description);
+    fitted.linkURL = MeasureNewsText<decltype(news.linkURL)::kWidth>(writer, texts.linkURL);
+    fitted.author = MeasureNewsText<decltype(news.author)::kWidth>(writer, texts.author);
+    fitted.objectURL = MeasureNewsText<decltype(news.objectURL)::kWidth>(writer, texts.objectURL);
+    fitted.encodingName = MeasureNewsText<decltype(news.encodingName)::kWidth>(writer, texts.encodingName);
+    fitted.sound = MeasureNewsText<decltype(news.sound)::kWidth>(writer, texts.sound);
+    fitted.effect = MeasureNewsText<decltype(news.effect)::kWidth>(writer, texts.effect);
+    fitted.subject = MeasureNewsText<decltype(news.subject)::kWidth>(writer, texts.subject);
+    fitted.publisher = MeasureNewsText<decltype(news.publisher)::kWidth>(writer, texts.publisher);
+    // The headline string is most often the headline itself, and then
+    // shares its block.
+    const bool sharedHeadline = texts.headlineRef && fitted.headline && *texts.headlineRef == *fitted.headline;
+    fitted.headlineRef = sharedHeadline ? std::nullopt : MeasureNewsString(writer, texts.headlineRef);
+    fitted.descriptionRef = MeasureNewsString(writer, texts.descriptionRef);
+
+    // The texts may be the record's own: every one is copied before any
+    // field lets go of its old block, and the old store goes last.
+    NewsTextStore store;
+    char* buffer = store.Replace(writer.Bytes());
+    TextBlock date = WriteNewsText(writer, buffer, fitted.date);
+    TextBlock headline = WriteNewsText(writer, buffer, fitted.headline);
+    TextBlock description = WriteNewsText(writer, buffer, fitted.description);
+    TextBlock linkURL = WriteNewsText(writer, buffer, fitted.linkURL);
+    TextBlock author = WriteNewsText(writer, buffer, fitted.author);
+    TextBlock objectURL = WriteNewsText(writer, buffer, fitted.objectURL);
+    TextBlock encodingName = WriteNewsText(writer, buffer, fitted.encodingName);
+    TextBlock sound = WriteNewsText(writer, buffer, fitted.sound);
+    TextBlock effect = WriteNewsText(writer, buffer, fitted.effect);
+    TextBlock subject = WriteNewsText(writer, buffer, fitted.subject);
+    TextBlock publisher = WriteNewsText(writer, buffer, fitted.publisher);
+    TextBlock headlineRef = WriteNewsText(writer, buffer, fitted.headlineRef);
+    if (sharedHeadline)
+        headlineRef = TextBlock::Borrow(headline.Block());
+    TextBlock descriptionRef = WriteNewsText(writer, buffer, fitted.descriptionRef);
+    news.date.Adopt(std::move(date));
+    news.headline.Adopt(std::move(headline));
+    news.description.Adopt(std::move(description));
+    news.linkURL.Adopt(std::move(linkURL));
+    news.author.Adopt(std::move(author));
+    news.objectURL.Adopt(std::move(objectURL));
+    news.encodingName.Adopt(std::move(encodingName));
+    news.sound.Adopt(std::move(sound));
+    news.effect.Adopt(std::move(effect));
+    news.subject.Adopt(std::move(subject));
+    news.publisher.Adopt(std::move(publisher));
+    news.headlineRef.Adopt(std::move(headlineRef));
+    news.descriptionRef.Adopt(std::move(descriptionRef));
+    news.textStore = std::move(store);
+}
+
 // ---- List operations ----
 
 NewsList* AddNewsList(NewsList* list, NewsList& newsTemplate)

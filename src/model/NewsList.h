@@ -9,6 +9,7 @@
 #include "model/SubscriptionList.h"
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -42,6 +43,30 @@ constexpr uint32_t kFirstNewsID = 100;
 
 // ---- The item ----
 
+// The one block a record may lay all its texts out in (SetNewsTexts). A
+// copied record gets blocks of its own, so a copy of the store is empty; a
+// moved record takes the store along with the fields that borrow from it.
+class NewsTextStore {
+public:
+    NewsTextStore() = default;
+    NewsTextStore(const NewsTextStore&) {}
+    NewsTextStore& operator=(const NewsTextStore& other)
+    {
+        // The fields were copied into blocks of their own first; a record
+        // copied onto itself keeps what its fields still borrow.
+        if (this != &other)
+            buffer_.reset();
+        return *this;
+    }
+    NewsTextStore(NewsTextStore&&) noexcept = default;
+    NewsTextStore& operator=(NewsTextStore&&) noexcept = default;
+
+    char* Replace(size_t bytes);
+
+private:
+    std::unique_ptr<char[]> buffer_;
+};
+
 // Text fields are in the encoding named by `encodingName`. A new record is
 // all zeros, its type unset until the caller gives one.
 struct NewsList {
@@ -68,12 +93,39 @@ struct NewsList {
     FixedText<32> effect;         // ticker effect from a keyword filter
     FixedText<64> subject;        // category
     FixedText<128> publisher;     // source
+    // Declared last so that the fields are copied, and let go of what they
+    // borrow, before the store is replaced.
+    NewsTextStore textStore;      // the texts' common block, when SetNewsTexts made one
 
     // Records come from the list's own blocks, side by side in allocation
     // order, so that a walk streams through memory (see NewsList.cpp).
     static void* operator new(size_t size);
     static void operator delete(void* record, size_t size);
 };
+
+// Every text of an item at once, for SetNewsTexts.
+struct NewsTextFields {
+    std::string_view date;
+    std::string_view headline;
+    std::string_view description;
+    std::string_view linkURL;
+    std::string_view author;
+    std::string_view objectURL;
+    std::string_view encodingName;
+    std::string_view sound;
+    std::string_view effect;
+    std::string_view subject;
+    std::string_view publisher;
+    std::optional<std::string_view> headlineRef;    // absent when null
+    std::optional<std::string_view> descriptionRef; // absent when null
+};
+
+// Gives every text field of `news` its text from `texts`, cut to the field's
+// width as an assignment would, all laid out in one block the record owns:
+// one allocation instead of one a text, and one free when the record goes.
+// The texts may be views of the record's own current texts. A field
+// assigned afterwards gets a block of its own as usual.
+void SetNewsTexts(NewsList& news, const NewsTextFields& texts);
 
 // ---- List operations ----
 

@@ -277,9 +277,32 @@ TEST_F(NewsStateTest, RegistrationMakesTheStringsTheConversionsMake)
         text[at] = '\x80';
         texts.push_back(text);
     }
+    // Runs of three-byte characters, which are checked several at a time,
+    // with a stray, cut, disallowed or longer lead at each place.
+    const std::string kanji = "\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E\xE6\x96\x87\xE5\xAD\x97\xE3\x81\x82";
+    for (size_t at = 0; at < kanji.size(); ++at) {
+        for (char stray : {'A', '\xC3', '\xE0', '\xED', '\xF0', '\x80'}) {
+            std::string text = kanji + kanji;
+            text[at] = stray;
+            texts.push_back(text);
+        }
+    }
+    texts.push_back(kanji + "\xED\x9F\xBF" + kanji); // the last character below the surrogates
+    // References and ampersands past the first vector of bytes.
+    texts.push_back(std::string(30, 'a') + "&#233;");
+    texts.push_back(std::string(30, 'a') + "&amp; & &");
+    texts.push_back(kanji + "&#x2019;" + kanji);
     for (const std::string& text : texts) {
         for (CFStringEncoding encoding : {kCFStringEncodingUTF8, kCFStringEncodingISOLatin1}) {
             NewsList news = MakeNews({text.empty() ? "untitled" : text, "", 0});
+            // The parser lays out the strings a UTF-8 item most often has
+            // with its texts; registration keeps them only when they are right.
+            NewsTextFields guessed;
+            guessed.headline = news.headline.view();
+            guessed.encodingName = "UTF-8";
+            guessed.headlineRef = news.headline.view();
+            guessed.descriptionRef = text;
+            SetNewsTexts(news, guessed);
             ASSERT_EQ(RegisterNewsState(subscription, std::move(news), "any", encoding, text),
                       NewsRegistration::kAdded);
             NewsList* added = subscription.news;
@@ -291,6 +314,7 @@ TEST_F(NewsStateTest, RegistrationMakesTheStringsTheConversionsMake)
             EXPECT_EQ(added->headlineRef.view(), headline.value_or("")) << text;
             EXPECT_EQ(added->descriptionRef.has_value(), description.has_value()) << text;
             EXPECT_EQ(added->descriptionRef.view(), description.value_or("")) << text;
+            EXPECT_EQ(added->encodingName.view(), "any");
             DisposeNewsList(TakeSubscriptionNews(&subscription));
         }
     }

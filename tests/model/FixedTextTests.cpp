@@ -161,4 +161,124 @@ TEST(FixedTextMemory, EmptyFieldsHoldNoHeapBlock)
     EXPECT_EQ(LiveAllocationCount(), before);
 }
 
+// ---- A record's texts in one block ----
+
+// "é" repeated, so that every cut falls inside or after a character.
+std::string AccentedText(size_t characters)
+{
+    std::string text;
+    for (size_t i = 0; i < characters; ++i)
+        text += "\xC3\xA9";
+    return text;
+}
+
+NewsTextFields SampleNewsTexts(const std::string& longText)
+{
+    NewsTextFields texts;
+    texts.date = "Tue, 05 Mar 2024 12:34:56 GMT";
+    texts.headline = longText;
+    texts.description = "<p>Some news</p>";
+    texts.linkURL = "http://news.example.com/1";
+    texts.encodingName = "UTF-8";
+    texts.sound = longText;
+    texts.headlineRef = "A headline";
+    texts.descriptionRef = "";
+    return texts;
+}
+
+TEST(NewsTexts, OneBlockHoldsEveryTextCutAsAnAssignmentWould)
+{
+    PrepareNewsRecords();
+    const std::string longText = AccentedText(300);
+    const long before = LiveAllocationCount();
+    {
+        NewsList item;
+        SetNewsTexts(item, SampleNewsTexts(longText));
+        EXPECT_EQ(LiveAllocationCount() - before, 1) << "one block for all the texts";
+
+        NewsList assigned;
+        assigned.headline = longText;
+        assigned.sound = longText;
+        EXPECT_EQ(item.headline.view(), assigned.headline.view());
+        EXPECT_EQ(item.sound.view(), assigned.sound.view());
+        EXPECT_EQ(item.sound.c_str()[item.sound.size()], '\0');
+        EXPECT_EQ(item.date.view(), "Tue, 05 Mar 2024 12:34:56 GMT");
+        EXPECT_STREQ(item.linkURL.c_str(), "http://news.example.com/1");
+        EXPECT_TRUE(item.author.empty());
+        EXPECT_STREQ(item.author.c_str(), "");
+        EXPECT_EQ(item.headlineRef.view(), "A headline");
+        EXPECT_TRUE(item.descriptionRef.has_value()) << "present but empty stays present";
+        EXPECT_EQ(item.descriptionRef.view(), "");
+    }
+    EXPECT_EQ(LiveAllocationCount(), before);
+
+    NewsList item;
+    NewsTextFields texts;
+    texts.headline = "Shared";
+    texts.headlineRef = "Shared";
+    SetNewsTexts(item, texts);
+    EXPECT_FALSE(item.descriptionRef.has_value()) << "a null string stays absent";
+    EXPECT_EQ(item.headlineRef.view(), "Shared");
+}
+
+TEST(NewsTexts, CopiesMovesAndLaterAssignmentsKeepEveryText)
+{
+    PrepareNewsRecords();
+    const std::string longText = AccentedText(300);
+    NewsList expected;
+    SetNewsTexts(expected, SampleNewsTexts(longText));
+    const auto readsAsExpected = [&expected](const NewsList& item) {
+        return item.headline.view() == expected.headline.view() && item.sound.view() == expected.sound.view() &&
+               item.date.view() == expected.date.view() && item.headlineRef.view() == expected.headlineRef.view() &&
+               item.descriptionRef.has_value() && item.linkURL.view() == expected.linkURL.view();
+    };
+
+    auto* original = new NewsList;
+    SetNewsTexts(*original, SampleNewsTexts(longText));
+    NewsList copy = *original;
+    NewsList assignedCopy;
+    assignedCopy.headline = "replaced by the copy";
+    assignedCopy = *original;
+    NewsList moved = std::move(*original);
+    delete original;
+    EXPECT_TRUE(readsAsExpected(copy));
+    EXPECT_TRUE(readsAsExpected(assignedCopy));
+    EXPECT_TRUE(readsAsExpected(moved));
+
+    NewsList movedAgain;
+    SetNewsTexts(movedAgain, SampleNewsTexts("other"));
+    movedAgain = std::move(moved);
+    EXPECT_TRUE(readsAsExpected(movedAgain));
+
+    NewsList& self = copy;
+    copy = self;
+    EXPECT_TRUE(readsAsExpected(copy)) << "a record copied onto itself keeps its texts";
+
+    // A field assigned later has a block of its own; the others still read.
+    copy.headline = "Later";
+    copy.headlineRef = "Later";
+    EXPECT_EQ(copy.headline.view(), "Later");
+    EXPECT_EQ(copy.sound.view(), expected.sound.view());
+
+    // The record's own texts, borrowed or not, may be laid out again.
+    copy.effect = "Own block";
+    NewsTextFields again;
+    again.headline = copy.headline.view();
+    again.effect = copy.effect.view();
+    again.sound = copy.sound.view();
+    again.headlineRef = copy.sound.view();
+    SetNewsTexts(copy, again);
+    EXPECT_EQ(copy.headline.view(), "Later");
+    EXPECT_EQ(copy.effect.view(), "Own block");
+    EXPECT_EQ(copy.sound.view(), expected.sound.view());
+    EXPECT_EQ(copy.headlineRef.view(), expected.sound.view());
+    EXPECT_TRUE(copy.date.empty());
+
+    // A registered record takes the block along and frees it with itself.
+    NewsList* list = AddNewsList(nullptr, std::move(movedAgain));
+    EXPECT_TRUE(readsAsExpected(*list));
+    EXPECT_TRUE(movedAgain.headline.empty());
+    DisposeNewsList(list);
+}
+
 } // namespace
