@@ -54,17 +54,32 @@ inline const char* FindLineBreakOrSpaceRun(const char* p, const char* end)
     const __m128i lf = _mm_set1_epi8('\n');
     const __m128i tab = _mm_set1_epi8('\t');
     const __m128i space = _mm_set1_epi8(' ');
-    // One byte is read past each chunk, so stop a byte early.
-    while (end - p > ptrdiff_t(kVectorBytes)) {
-        __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-        __m128i following = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 1));
+    // The marks of the 16 bytes at `at`; one byte past them is read.
+    auto marks = [&](const char* at) {
+        __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
+        __m128i following = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at + 1));
         __m128i breaks = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(chunk, cr), _mm_cmpeq_epi8(chunk, lf)),
                                       _mm_cmpeq_epi8(chunk, tab));
         __m128i runs = _mm_and_si128(_mm_cmpeq_epi8(chunk, space), _mm_cmpeq_epi8(following, space));
-        int mask = _mm_movemask_epi8(_mm_or_si128(breaks, runs));
-        if (mask != 0)
-            return p + __builtin_ctz(unsigned(mask));
+        return unsigned(_mm_movemask_epi8(_mm_or_si128(breaks, runs)));
+    };
+    const char* const start = p;
+    // One byte is read past each chunk, so stop a byte early.
+    while (end - p > ptrdiff_t(kVectorBytes)) {
+        if (unsigned mask = marks(p))
+            return p + __builtin_ctz(mask);
         p += kVectorBytes;
+    }
+    // The rest (at most 16 bytes) in one window that ends a byte before
+    // `end`, when the text reaches back far enough; marks before `p` were
+    // already looked at and are dropped. The last byte can only be a break.
+    if (end - start > ptrdiff_t(kVectorBytes) && p < end) {
+        const char* window = end - kVectorBytes - 1;
+        unsigned mask = marks(window) & (~0u << unsigned(p - window));
+        if (mask != 0)
+            return window + __builtin_ctz(mask);
+        const char last = end[-1];
+        return (last == '\r' || last == '\n' || last == '\t') ? end - 1 : end;
     }
 #endif
     for (; p < end; ++p) {
