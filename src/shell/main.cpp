@@ -22,6 +22,9 @@
 #include <QApplication>
 #include <QStringList>
 
+#include <cstdlib>
+#include <unistd.h>
+
 // Reads the proxy settings in a worker: resolving the proxy host waits on the
 // network, and requests started meanwhile wait for it.
 static WorkerTask InitProxyTask()
@@ -59,8 +62,19 @@ static int HandOverToRunningCopy(const QStringList& arguments)
     return 0;
 }
 
+// The web view's page processes cannot run in their sandbox under root (in a
+// container, say): without this the web engine stops the whole program.
+static void AllowWebViewUnderRoot()
+{
+    if (::geteuid() != 0 || std::getenv("QTWEBENGINE_DISABLE_SANDBOX"))
+        return;
+    ::setenv("QTWEBENGINE_DISABLE_SANDBOX", "1", 1);
+    LogInfo("running as root: the web view runs without its sandbox");
+}
+
 int main(int argc, char** argv)
 {
+    AllowWebViewUnderRoot();
     // The web view shares its graphics context with the window's.
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication application(argc, argv);

@@ -18,7 +18,6 @@
 #include <utility>
 
 constexpr std::string_view kUntitledOpmlFolderName = "[ OPML ]";
-constexpr std::string_view kFeedSchemePrefix = "feed:";
 
 static NVWStaff* gNVWindow = nullptr;
 static std::unique_ptr<ViewerPresenter> gPresenter;
