@@ -368,6 +368,10 @@ static WorkerTask DownloadRSSThread(uint32_t sid, uint32_t tid)
         data.reset();
         run.naming = outcome.naming;
         result = outcome.count < 0 ? outcome.count : kNoErr;
+        // Without a window nothing else tells that a server sent something
+        // that is not a feed.
+        if (outcome.count < 0)
+            LogFailure("Feed Not Read [%d] : %s", int(outcome.count), subscription->accessURL.c_str());
         if (outcome.count >= 0) {
             if (std::optional<std::string> iconURL = BeginSubscriptionFavicon(*subscription)) {
                 FaviconCheck check;

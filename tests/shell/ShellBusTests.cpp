@@ -7,6 +7,7 @@
 #include "platform/Messages.h"
 #include "shell/Agents.h"
 #include "shell/Application.h"
+#include "support/VarnokeLauncher.h"
 
 #include <QCoreApplication>
 #include <QDBusConnection>
@@ -27,21 +28,6 @@
 namespace {
 
 constexpr int kStartTimeoutMs = 15000;
-
-// Waits, turning the event loop, until `done` is true or the time runs out.
-template <typename Condition>
-bool WaitFor(Condition done, int timeoutMs = kStartTimeoutMs)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!done()) {
-        if (timer.elapsed() > timeoutMs)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        QThread::msleep(20);
-    }
-    return true;
-}
 
 // The launcher's side of the dock badge: the last count Varnoke announced.
 class LauncherListener : public QObject {
