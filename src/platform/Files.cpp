@@ -292,6 +292,35 @@ bool KeepDamagedFileCopy(const fs::path& path)
     return true;
 }
 
+// Whether `name` is a temporary name this file makes: "." + stem +
+// ".tmp-" + six characters.
+static bool IsTemporaryName(std::string_view name)
+{
+    constexpr std::string_view kMarker = ".tmp-";
+    constexpr size_t kUniqueBytes = 6;
+    if (name.size() < 1 + kMarker.size() + kUniqueBytes || name.front() != '.')
+        return false;
+    return name.substr(name.size() - kUniqueBytes - kMarker.size(), kMarker.size()) == kMarker;
+}
+
+size_t RemoveInterruptedWrites(const fs::path& folder)
+{
+    size_t removed = 0;
+    std::error_code error;
+    for (fs::directory_iterator entry(folder, error), end; !error && entry != end; entry.increment(error)) {
+        if (!IsTemporaryName(entry->path().filename().native()))
+            continue;
+        std::error_code typeError;
+        if (!entry->is_regular_file(typeError) || entry->is_symlink(typeError))
+            continue;
+        if (fs::remove(entry->path(), typeError))
+            ++removed;
+    }
+    if (removed != 0)
+        LogInfo("removed %zu unfinished save(s) in %s", removed, folder.c_str());
+    return removed;
+}
+
 bool IsExistFile(const fs::path& path)
 {
     if (path.empty())

@@ -58,6 +58,13 @@ struct FileData {
 // cheaper than PutDataToFile's two flushes per file for hundreds of files.
 OSStatus PutDataToFiles(std::span<const FileData> files);
 
+// Removes what writes stopped half-way (the program killed during a save)
+// left in `folder`: the hidden temporaries of PutDataToFile and
+// PutDataToFiles, never the files they were to replace. Only for a folder no
+// other process writes into while it runs (the program's own, at start-up).
+// Returns how many it removed.
+size_t RemoveInterruptedWrites(const std::filesystem::path& folder);
+
 // Keeps a copy of a file that could not be read as it should, as
 // "<path>.damaged" (mode 0600: it may hold passwords), so that the rewrite
 // that follows does not throw away what it held. True when the copy exists.

@@ -4,6 +4,7 @@
 #include "shell/Application.h"
 
 #include "platform/EventLoop.h"
+#include "platform/Files.h"
 #include "platform/Folders.h"
 #include "platform/Log.h"
 #include "shell/Agents.h"
@@ -144,6 +145,10 @@ void RunStartupSequence()
 {
     if (gInited || gQuitting)
         return;
+    // A save the last run was killed in left its temporaries behind; only
+    // this copy of the program writes here, and it has not saved yet.
+    for (const std::filesystem::path& folder : {GetUserPreferencesFolder(), GetUserSupportFolder(), GetUserHistoryFolder()})
+        RemoveInterruptedWrites(folder);
     RunOpener(gOpeners.initSettings);
     RunOpener(gOpeners.initFilters);
     InitImageCaches();

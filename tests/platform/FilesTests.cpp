@@ -4,6 +4,7 @@
 #include "platform/Clock.h"
 #include "platform/Files.h"
 
+#include <algorithm>
 #include <gtest/gtest.h>
 
 #include <csignal>
@@ -226,4 +227,20 @@ TEST(Files, ConfirmMacFileNameDoesNotCut)
     std::string name = std::string(300, 'x') + ":/";
     ConfirmMacFileName(name);
     EXPECT_EQ(name, std::string(300, 'x') + "--");
+}
+
+TEST(Files, RemoveInterruptedWritesTakesOnlyTheTemporaries)
+{
+    ScratchFolder folder;
+    for (const char* name : {".Varnoke.site.tmp-Ab3xYz", ".Permanents.rdf.tmp-000000", "Varnoke.site", ".hidden",
+                             "notes.tmp-123456", ".short.tmp-12"})
+        WriteBytes(folder / name, "bytes");
+    std::filesystem::create_directory(folder / ".folder.tmp-abcdef");
+
+    EXPECT_EQ(RemoveInterruptedWrites(folder.Path()), 2u);
+    std::vector<std::string> left = folder.Names();
+    std::sort(left.begin(), left.end());
+    EXPECT_EQ(left, (std::vector<std::string>{".folder.tmp-abcdef", ".hidden", ".short.tmp-12", "Varnoke.site",
+                                              "notes.tmp-123456"}));
+    EXPECT_EQ(RemoveInterruptedWrites(folder / "missing"), 0u);
 }
