@@ -4,6 +4,8 @@
 // and the viewer's; the item model only mirrors the tree by sid.
 #include "viewer/SubscriptionPaneModel.h"
 
+#include "viewer/HeadlineModel.h"
+
 #include "model/NewsList.h"
 #include "net/HttpURL.h"
 #include "platform/Files.h"
@@ -92,58 +94,11 @@ std::string MakeRowText(const SubscriptionList& subscription, uint32_t count, Co
     return name;
 }
 
-static bool IsDigit(char c)
-{
-    return c >= '0' && c <= '9';
-}
-
-// Compares two runs of digits by value, whatever their length.
-static int CompareDigitRuns(std::string_view a, std::string_view b)
-{
-    auto trim = [](std::string_view run) {
-        size_t zeros = 0;
-        while (zeros + 1 < run.size() && run[zeros] == '0')
-            ++zeros;
-        return run.substr(zeros);
-    };
-    a = trim(a);
-    b = trim(b);
-    if (a.size() != b.size())
-        return a.size() < b.size() ? -1 : 1;
-    int order = a.compare(b);
-    return order < 0 ? -1 : (order > 0 ? 1 : 0);
-}
-
 int CompareNamesNaturally(std::string_view a, std::string_view b)
 {
-    size_t i = 0;
-    size_t j = 0;
-    while (i < a.size() && j < b.size()) {
-        if (IsDigit(a[i]) && IsDigit(b[j])) {
-            size_t endA = i;
-            while (endA < a.size() && IsDigit(a[endA]))
-                ++endA;
-            size_t endB = j;
-            while (endB < b.size() && IsDigit(b[endB]))
-                ++endB;
-            if (int order = CompareDigitRuns(a.substr(i, endA - i), b.substr(j, endB - j)); order != 0)
-                return order;
-            i = endA;
-            j = endB;
-            continue;
-        }
-        const int ca = std::tolower(static_cast<unsigned char>(a[i]));
-        const int cb = std::tolower(static_cast<unsigned char>(b[j]));
-        if (ca != cb)
-            return ca < cb ? -1 : 1;
-        ++i;
-        ++j;
-    }
-    if (i < a.size())
-        return 1;
-    if (j < b.size())
-        return -1;
-    return 0;
+    // The headline list's order: case folded over Unicode, digit runs by value.
+    return CompareHeadlineText(QString::fromUtf8(a.data(), qsizetype(a.size())),
+                               QString::fromUtf8(b.data(), qsizetype(b.size())));
 }
 
 bool IsRowBefore(const SubscriptionList& a, const SubscriptionList& b)
@@ -543,7 +498,7 @@ static std::optional<FeedCandidate> ParseRssChannelText(std::string_view text)
     candidate->homeURL = std::string(TrimText(fields[2]));
     if (fields.size() > 4) {
         std::string_view check = TrimText(fields[4]);
-        if (check.size() == 1 && IsDigit(check[0]) && uint32_t(check[0] - '0') <= kHighestCheckType)
+        if (check.size() == 1 && check[0] >= '0' && check[0] <= '9' && uint32_t(check[0] - '0') <= kHighestCheckType)
             candidate->checkType = CheckType(check[0] - '0');
     }
     return candidate;
