@@ -11,6 +11,8 @@
 #include "net/HttpClient.h"
 #include "platform/Tasks.h"
 
+#include "LoopbackServer.h"
+
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QProcess>
@@ -49,29 +51,17 @@ constexpr int kRequestCount = 500;
 constexpr int kParallel = 6;
 constexpr size_t kBodyBytes = 100 * 1024;
 constexpr int kListenBacklog = 128;
-constexpr int kEpollBatch = 64;
-constexpr size_t kReadPiece = 4096;
 constexpr int kServerStartMs = 5000;
 constexpr char kConditionDate[] = "Mon, 15 Jan 2024 12:30:00 GMT";
 constexpr char kNotModified[] = "HTTP/1.0 304 Not Modified\r\nServer: bench\r\n\r\n";
 
 /* ---- The local server ---- */
 
-struct ServerConnection {
-    std::string request;
-    std::string head;
-    const char* body = nullptr;
-    size_t bodyBytes = 0;
-    size_t sent = 0;
-    bool answering = false;
-};
-
 // Even feed numbers are unchanged (304), odd ones answer 200 with the body.
 void PrepareAnswer(ServerConnection& connection, const std::string& body)
 {
     size_t slash = connection.request.find("/feed/");
     int number = slash == std::string::npos ? 0 : std::atoi(connection.request.c_str() + slash + 6);
-    connection.answering = true;
     if (number % 2 == 0) {
         connection.head = kNotModified;
         return;
@@ -79,30 +69,7 @@ void PrepareAnswer(ServerConnection& connection, const std::string& body)
     connection.head = "HTTP/1.0 200 OK\r\nServer: bench\r\nContent-Type: application/rss+xml\r\n"
                       "Last-Modified: " + std::string(kConditionDate) + "\r\nContent-Length: " +
                       std::to_string(body.size()) + "\r\n\r\n";
-    connection.body = body.data();
-    connection.bodyBytes = body.size();
-}
-
-// Sends what the socket takes; true when the whole answer is out.
-bool SendAnswer(int fd, ServerConnection& connection)
-{
-    for (;;) {
-        size_t headBytes = connection.head.size();
-        size_t total = headBytes + connection.bodyBytes;
-        if (connection.sent >= total)
-            return true;
-        iovec pieces[2];
-        int count = 0;
-        if (connection.sent < headBytes)
-            pieces[count++] = {connection.head.data() + connection.sent, headBytes - connection.sent};
-        size_t bodyOffset = connection.sent > headBytes ? connection.sent - headBytes : 0;
-        if (connection.bodyBytes > bodyOffset)
-            pieces[count++] = {const_cast<char*>(connection.body) + bodyOffset, connection.bodyBytes - bodyOffset};
-        ssize_t written = ::writev(fd, pieces, count);
-        if (written < 0)
-            return errno != EAGAIN && errno != EINTR;
-        connection.sent += size_t(written);
-    }
+    connection.body = body;
 }
 
 int RunServer()
@@ -110,66 +77,8 @@ int RunServer()
     std::string body(kBodyBytes, 'x');
     for (size_t index = 0; index < body.size(); index += 64)
         body[index] = '\n';
-    int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-    int yes = 1;
-    ::setsockopt(listener, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    if (::bind(listener, reinterpret_cast<sockaddr*>(&address), length) != 0 || ::listen(listener, kListenBacklog) != 0)
-        return 1;
-    ::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length);
-    std::printf("%d\n", ntohs(address.sin_port));
-    std::fflush(stdout);
-
-    int poller = ::epoll_create1(EPOLL_CLOEXEC);
-    epoll_event event{};
-    event.events = EPOLLIN;
-    event.data.fd = listener;
-    ::epoll_ctl(poller, EPOLL_CTL_ADD, listener, &event);
-    std::map<int, ServerConnection> connections;
-    epoll_event ready[kEpollBatch];
-    char piece[kReadPiece];
-    for (;;) {
-        int count = ::epoll_wait(poller, ready, kEpollBatch, -1);
-        for (int index = 0; index < count; ++index) {
-            int fd = ready[index].data.fd;
-            if (fd == listener) {
-                int client;
-                while ((client = ::accept4(listener, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC)) >= 0) {
-                    epoll_event added{};
-                    added.events = EPOLLIN;
-                    added.data.fd = client;
-                    ::epoll_ctl(poller, EPOLL_CTL_ADD, client, &added);
-                    connections[client] = {};
-                }
-                continue;
-            }
-            ServerConnection& connection = connections[fd];
-            bool finished = false;
-            if (!connection.answering) {
-                ssize_t got;
-                while ((got = ::read(fd, piece, sizeof piece)) > 0)
-                    connection.request.append(piece, size_t(got));
-                if (got == 0)
-                    finished = true;
-                if (connection.request.find("\r\n\r\n") != std::string::npos) {
-                    PrepareAnswer(connection, body);
-                    epoll_event writing{};
-                    writing.events = EPOLLOUT;
-                    writing.data.fd = fd;
-                    ::epoll_ctl(poller, EPOLL_CTL_MOD, fd, &writing);
-                }
-            }
-            if (connection.answering)
-                finished = SendAnswer(fd, connection);
-            if (finished) {
-                ::close(fd);
-                connections.erase(fd);
-            }
-        }
-    }
+    return ServeLoopback(
+        kListenBacklog, [](uint16_t) {}, [&body](ServerConnection& connection) { PrepareAnswer(connection, body); });
 }
 
 /* ---- Varnoke's client ---- */

@@ -13,6 +13,8 @@
 #include "platform/Tasks.h"
 #include "viewer/ViewerOperations.h"
 
+#include "LoopbackServer.h"
+
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -42,8 +44,6 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr int kListenBacklog = 256;
-constexpr int kEpollBatch = 64;
-constexpr size_t kReadPiece = 4096;
 constexpr int kRoundCheckMs = 50;
 constexpr char kLastModified[] = "Mon, 15 Jan 2024 12:30:00 GMT";
 constexpr char kNotModified[] = "HTTP/1.0 304 Not Modified\r\nServer: bench\r\n\r\n";
@@ -73,19 +73,10 @@ std::string MakeFeed(uint16_t port, int number, int items)
     return feed + "</channel>\n</rss>\n";
 }
 
-struct ServerConnection {
-    std::string request;
-    std::string head;
-    const std::string* body = nullptr;
-    size_t sent = 0;
-    bool answering = false;
-};
-
 // /feed/N answers 200 with Last-Modified, or 304 to a conditional request;
 // anything else (favicons) 404.
 void PrepareAnswer(ServerConnection& connection, const std::vector<std::string>& feeds)
 {
-    connection.answering = true;
     size_t start = connection.request.find(' ') + 1;
     std::string path = connection.request.substr(start, connection.request.find(' ', start) - start);
     int number = path.starts_with(kFeedPath) ? std::atoi(path.c_str() + sizeof kFeedPath - 1) : -1;
@@ -97,100 +88,22 @@ void PrepareAnswer(ServerConnection& connection, const std::vector<std::string>&
         connection.head = kNotModified;
         return;
     }
-    connection.body = &feeds[size_t(number)];
+    connection.body = feeds[size_t(number)];
     connection.head = "HTTP/1.0 200 OK\r\nServer: bench\r\nContent-Type: application/rss+xml\r\nLast-Modified: " +
-                      std::string(kLastModified) + "\r\nContent-Length: " + std::to_string(connection.body->size()) +
+                      std::string(kLastModified) + "\r\nContent-Length: " + std::to_string(connection.body.size()) +
                       "\r\n\r\n";
-}
-
-// Sends what the socket takes; true when the whole answer is out (or the peer left).
-bool SendAnswer(int fd, ServerConnection& connection)
-{
-    size_t bodyBytes = connection.body ? connection.body->size() : 0;
-    for (;;) {
-        size_t headBytes = connection.head.size();
-        if (connection.sent >= headBytes + bodyBytes)
-            return true;
-        iovec pieces[2];
-        int count = 0;
-        if (connection.sent < headBytes)
-            pieces[count++] = {connection.head.data() + connection.sent, headBytes - connection.sent};
-        size_t bodyOffset = connection.sent > headBytes ? connection.sent - headBytes : 0;
-        if (bodyBytes > bodyOffset)
-            pieces[count++] = {const_cast<char*>(connection.body->data()) + bodyOffset, bodyBytes - bodyOffset};
-        ssize_t written = ::writev(fd, pieces, count);
-        if (written < 0)
-            return errno != EAGAIN && errno != EINTR;
-        connection.sent += size_t(written);
-    }
 }
 
 int RunServer(int feedCount, int items)
 {
-    int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-    int yes = 1;
-    ::setsockopt(listener, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    if (::bind(listener, reinterpret_cast<sockaddr*>(&address), length) != 0 || ::listen(listener, kListenBacklog) != 0)
-        return 1;
-    ::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length);
-    uint16_t port = ntohs(address.sin_port);
     std::vector<std::string> feeds;
-    for (int number = 0; number < feedCount; ++number)
-        feeds.push_back(MakeFeed(port, number, items));
-    std::printf("%d\n", port);
-    std::fflush(stdout);
-
-    int poller = ::epoll_create1(EPOLL_CLOEXEC);
-    epoll_event event{};
-    event.events = EPOLLIN;
-    event.data.fd = listener;
-    ::epoll_ctl(poller, EPOLL_CTL_ADD, listener, &event);
-    std::map<int, ServerConnection> connections;
-    epoll_event ready[kEpollBatch];
-    char piece[kReadPiece];
-    for (;;) {
-        int count = ::epoll_wait(poller, ready, kEpollBatch, -1);
-        for (int index = 0; index < count; ++index) {
-            int fd = ready[index].data.fd;
-            if (fd == listener) {
-                int client;
-                while ((client = ::accept4(listener, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC)) >= 0) {
-                    epoll_event added{};
-                    added.events = EPOLLIN;
-                    added.data.fd = client;
-                    ::epoll_ctl(poller, EPOLL_CTL_ADD, client, &added);
-                    connections[client] = {};
-                }
-                continue;
-            }
-            ServerConnection& connection = connections[fd];
-            bool finished = false;
-            if (!connection.answering) {
-                ssize_t got;
-                while ((got = ::read(fd, piece, sizeof piece)) > 0)
-                    connection.request.append(piece, size_t(got));
-                if (got == 0)
-                    finished = true;
-                if (connection.request.find("\r\n\r\n") != std::string::npos) {
-                    PrepareAnswer(connection, feeds);
-                    epoll_event writing{};
-                    writing.events = EPOLLOUT;
-                    writing.data.fd = fd;
-                    ::epoll_ctl(poller, EPOLL_CTL_MOD, fd, &writing);
-                }
-            }
-            if (connection.answering)
-                finished = SendAnswer(fd, connection);
-            if (finished) {
-                ::close(fd);
-                connections.erase(fd);
-            }
-        }
-    }
+    return ServeLoopback(
+        kListenBacklog,
+        [&](uint16_t port) {
+            for (int number = 0; number < feedCount; ++number)
+                feeds.push_back(MakeFeed(port, number, items));
+        },
+        [&feeds](ServerConnection& connection) { PrepareAnswer(connection, feeds); });
 }
 
 /* ---- The refresh rounds ---- */
