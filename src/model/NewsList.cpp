@@ -228,13 +228,14 @@ void SetNewsTexts(NewsList& news, const NewsTextFields& texts)
 
 // ---- List operations ----
 
-NewsList* AddNewsList(NewsList* list, NewsList& newsTemplate)
+// Numbers the fresh `item` made from `newsTemplate`, tells the template its
+// identifier, and links the item at the end of `list`.
+static NewsList* LinkNewNews(NewsList* list, NewsList* item, NewsList& newsTemplate)
 {
-    auto* item = new NewsList(newsTemplate);
     item->nid = gNewsID++;
     item->next = nullptr;
 
-    // The template now reads as the new item does.
+    // The template keeps its numbers and reads the new item's identifier.
     newsTemplate.nid = item->nid;
     newsTemplate.next = nullptr;
     if (!list)
@@ -244,19 +245,14 @@ NewsList* AddNewsList(NewsList* list, NewsList& newsTemplate)
     return list;
 }
 
+NewsList* AddNewsList(NewsList* list, NewsList& newsTemplate)
+{
+    return LinkNewNews(list, new NewsList(newsTemplate), newsTemplate);
+}
+
 NewsList* AddNewsList(NewsList* list, NewsList&& newsTemplate)
 {
-    auto* item = new NewsList(std::move(newsTemplate));
-    item->nid = gNewsID++;
-    item->next = nullptr;
-
-    // The template keeps its numbers and reads the new item's identifier.
-    newsTemplate.nid = item->nid;
-    newsTemplate.next = nullptr;
-    if (!list)
-        return item;
-    LinkChainAtTail(list, item);
-    return list;
+    return LinkNewNews(list, new NewsList(std::move(newsTemplate)), newsTemplate);
 }
 
 NewsList* AppendNewsList(NewsList* list, NewsList* items)
