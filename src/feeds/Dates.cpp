@@ -8,6 +8,9 @@
 #include "platform/Clock.h"
 
 #include <algorithm>
+#include <array>
+#include <bitset>
+#include <cstdlib>
 #include <cstdio>
 #include <ctime>
 #include <limits>
@@ -85,11 +88,14 @@ static uint32_t LocalSecsFromWallTime(const WallTime& time)
 }
 
 // The wall time of a zone `zoneOffset` seconds east of UTC, as local time
-// with the offset in force at that moment.
-static uint32_t LocalSecsFromZonedWallTime(const WallTime& time, int64_t zoneOffset)
+// with the offset in force at that moment; from `offsets` when given.
+static uint32_t LocalSecsFromZonedWallTime(const WallTime& time, int64_t zoneOffset,
+                                           const LocalOffsetCache* offsets = nullptr)
 {
     const int64_t unixTime =
         std::clamp(SecondsSince1970(time) - zoneOffset, -kMaxUnixTimeMagnitude, kMaxUnixTimeMagnitude);
+    if (offsets)
+        return offsets->DateTimeAt(unixTime);
     return DateTimeFromUnixTime(time_t(unixTime));
 }
 
@@ -285,6 +291,86 @@ OSStatus GetGMTDelta(uint32_t dateTime, int32_t& delta)
     return GetGMTDeltaAtUnixTime(UnixTimeFromDateTime(dateTime), delta);
 }
 
+// The UTC offsets of runs of days for the time zone in force, each looked
+// up at the day's first second. A day whose first second and the next
+// day's share an offset has it throughout: in every zone of the time-zone
+// database, offset changes lie days apart.
+class DayOffsets {
+public:
+    // Starts over when TZ is not what the offsets were read under.
+    void Follow(const char* zone)
+    {
+        const std::string_view current = zone ? std::string_view(zone) : kNoZone;
+        if (current == zone_)
+            return;
+        // The C library reads TZ again only when told to.
+        tzset();
+        zone_ = std::string(current);
+        runs_.fill(Run());
+    }
+
+    // The offset in force all day on day `number` since 1970, or null.
+    std::optional<int64_t> SteadyOffset(int64_t number)
+    {
+        const int64_t first = FloorDivide(number, kRunDays) * kRunDays;
+        Run& run = runs_[uint64_t(first / kRunDays) % kRuns];
+        if (!run.read || run.firstDay != first)
+            Read(run, first);
+        const size_t day = size_t(number - first);
+        if (!run.known[day] || !run.known[day + 1] || run.offsets[day] != run.offsets[day + 1])
+            return std::nullopt;
+        return run.offsets[day];
+    }
+
+private:
+    static constexpr int64_t kRunDays = 512;
+    static constexpr size_t kRuns = 4;
+    static constexpr std::string_view kNoZone = "\x01"; // TZ unset: the system's zone
+
+    struct Run {
+        bool read = false;
+        int64_t firstDay = 0;
+        std::array<int32_t, kRunDays + 1> offsets{};
+        std::bitset<kRunDays + 1> known;
+    };
+
+    static int64_t FloorDivide(int64_t a, int64_t b) { return (a >= 0 ? a : a - (b - 1)) / b; }
+
+    static void Read(Run& run, int64_t firstDay)
+    {
+        run.read = true;
+        run.firstDay = firstDay;
+        for (size_t day = 0; day <= size_t(kRunDays); ++day) {
+            int64_t offset = 0;
+            run.known[day] = LocalOffsetAt(time_t((firstDay + int64_t(day)) * kSecondsPerDay), offset);
+            run.offsets[day] = int32_t(offset);
+        }
+    }
+
+    std::string zone_;
+    std::array<Run, kRuns> runs_{};
+};
+
+static DayOffsets& ThreadDayOffsets()
+{
+    thread_local DayOffsets offsets;
+    return offsets;
+}
+
+LocalOffsetCache::LocalOffsetCache()
+{
+    ThreadDayOffsets().Follow(std::getenv("TZ"));
+}
+
+uint32_t LocalOffsetCache::DateTimeAt(int64_t unixTime) const
+{
+    const int64_t day = (unixTime >= 0 ? unixTime : unixTime - (kSecondsPerDay - 1)) / kSecondsPerDay;
+    std::optional<int64_t> offset = ThreadDayOffsets().SteadyOffset(day);
+    if (!offset)
+        return DateTimeFromUnixTime(time_t(unixTime));
+    return DateTimeFromUnixTime(time_t(unixTime), *offset);
+}
+
 /* ---- HTTP dates ---- */
 
 std::string SecsToHttpDate(uint32_t secs)
@@ -351,7 +437,7 @@ static std::optional<int64_t> ReadW3CZone(DateScanner& scanner)
     return sign * (hours * kSecondsPerHour + minutes * kSecondsPerMinute);
 }
 
-void W3CDateDecode(NewsList& news)
+static void ReadW3CDate(NewsList& news, const LocalOffsetCache* offsets)
 {
     DateScanner scanner(news.date.view());
     scanner.SkipWhiteSpace();
@@ -383,7 +469,17 @@ void W3CDateDecode(NewsList& news)
     std::optional<int64_t> zone = ReadW3CZone(scanner);
     if (!zone)
         return SetDate(news, LocalSecsFromWallTime(time), 0);
-    SetDate(news, LocalSecsFromZonedWallTime(time, *zone), 0);
+    SetDate(news, LocalSecsFromZonedWallTime(time, *zone, offsets), 0);
+}
+
+void W3CDateDecode(NewsList& news)
+{
+    ReadW3CDate(news, nullptr);
+}
+
+void W3CDateDecode(NewsList& news, const LocalOffsetCache& offsets)
+{
+    ReadW3CDate(news, &offsets);
 }
 
 // The military letter's offset in hours: A-I -1..-9, K-M -10..-12,
@@ -435,7 +531,7 @@ static std::optional<int64_t> ReadRFC822Zone(DateScanner& scanner)
     return std::nullopt;
 }
 
-void POPDateDecode(NewsList& news)
+static void ReadRFC822Date(NewsList& news, const LocalOffsetCache* offsets)
 {
     DateScanner scanner(news.date.view());
     std::optional<WallTime> time = ReadMailStyleDate(scanner);
@@ -445,7 +541,17 @@ void POPDateDecode(NewsList& news)
     std::optional<int64_t> zone = ReadRFC822Zone(scanner);
     if (!zone)
         return SetDate(news, LocalSecsFromWallTime(*time), 0);
-    SetDate(news, LocalSecsFromZonedWallTime(*time, *zone), 0);
+    SetDate(news, LocalSecsFromZonedWallTime(*time, *zone, offsets), 0);
+}
+
+void POPDateDecode(NewsList& news)
+{
+    ReadRFC822Date(news, nullptr);
+}
+
+void POPDateDecode(NewsList& news, const LocalOffsetCache& offsets)
+{
+    ReadRFC822Date(news, &offsets);
 }
 
 std::string W3CDateEncode(uint32_t secs)

@@ -58,6 +58,20 @@ uint32_t HttpDateToSecs(std::string_view httpDate);
 // be read, kDateFlagNoDate with the time of reading (GetDateTime) when no date
 // could be read.
 
+// The local offsets of the days a document's dates fall on. The C
+// library's zone lookup costs more than reading a date, so the offsets of a
+// run of days are looked up together once and kept, for this thread, while
+// the time zone stays the same. Making one follows a change of TZ: the
+// kept offsets go, and the C library reads the new zone.
+class LocalOffsetCache {
+public:
+    LocalOffsetCache();
+
+    // The local time (seconds since 1904) of `unixTime`, as
+    // DateTimeFromUnixTime gives it.
+    uint32_t DateTimeAt(int64_t unixTime) const;
+};
+
 // W3C date-time, "2005-03-04T12:30:00+09:00". The year must be 2000 or later,
 // then "-" month (1-12) "-" day (1-31), else no date; without "T" and a time
 // the date is taken at 00:00 local with kDateFlagDateOnly. The time is hh:mm
@@ -67,6 +81,7 @@ uint32_t HttpDateToSecs(std::string_view httpDate);
 // (hours at most 24, minutes at most 60); without a valid zone the time is
 // local.
 void W3CDateDecode(NewsList& news);
+void W3CDateDecode(NewsList& news, const LocalOffsetCache& offsets);
 
 // RFC 822 date, "Fri, 04 Mar 2005 12:30:00 +0900": the day (at most 31), the
 // first month name after it, the year as in HTTP dates, then hh:mm[:ss]
@@ -76,6 +91,7 @@ void W3CDateDecode(NewsList& news);
 // "GMT", "UT" or "UTC"; else the first of kZoneType named in the rest of the
 // text; else none, and the time is local.
 void POPDateDecode(NewsList& news);
+void POPDateDecode(NewsList& news, const LocalOffsetCache& offsets);
 
 // The local date and time of `secs` with the local offset at that time,
 // "2005-03-04T12:30:00+0900" (no colon in the offset).

@@ -649,15 +649,15 @@ constexpr size_t kW3CYearDigits = 4;
 
 // Each date by its own form: a W3C date begins with a four-digit year and
 // "-"; anything else is read as an RFC 822 date.
-static void ReadNewsDate(NewsList& news)
+static void ReadNewsDate(NewsList& news, const LocalOffsetCache& offsets)
 {
     std::string_view text = SkipWhiteSpace(news.date.view());
     const bool w3c = text.size() > kW3CYearDigits && text[kW3CYearDigits] == '-' &&
                      std::all_of(text.begin(), text.begin() + kW3CYearDigits, [](char c) { return c >= '0' && c <= '9'; });
     if (w3c || text.empty())
-        W3CDateDecode(news);
+        W3CDateDecode(news, offsets);
     else
-        POPDateDecode(news);
+        POPDateDecode(news, offsets);
 }
 
 ItemOutcome RegisterFeedItem(SubscriptionList& subscription, const DocumentEncoding& document, ItemTexts& texts)
@@ -690,8 +690,11 @@ ItemOutcome RegisterFeedItem(SubscriptionList& subscription, const DocumentEncod
     fields.descriptionRef = texts.plain.view();
     NewsList news;
     SetNewsTexts(news, fields);
-    ReadNewsDate(news);
-    switch (RegisterNewsState(subscription, std::move(news), document.name, document.encoding, texts.plain.view())) {
+    ReadNewsDate(news, texts.offsets);
+    // The record's own copy of the plain text: registration then finds the
+    // description string already in place without comparing it.
+    const std::string_view plain = news.descriptionRef.view();
+    switch (RegisterNewsState(subscription, std::move(news), document.name, document.encoding, plain)) {
     case NewsRegistration::kAdded:
         return ItemOutcome::kAdded;
     case NewsRegistration::kKnown:

@@ -4,6 +4,7 @@
 // one item and register it. Private to the feeds module's .cpp files.
 #pragma once
 
+#include "feeds/Dates.h"
 #include "feeds/TextBuffer.h"
 #include "platform/Encodings.h"
 
@@ -192,6 +193,8 @@ struct ItemTexts {
     TextScratch<kPublisherBytes> publisher;
     TextScratch<kSubjectBytes> subject;
     TextScratch<kEnclosureBytes> enclosure;
+    // The document's items share one, and their days' offsets.
+    LocalOffsetCache offsets;
 
     void Clear();
 };

@@ -425,7 +425,9 @@ static void UpdateOptionalText(OptionalText& field, std::optional<std::string_vi
         field.reset();
         return;
     }
-    if (field.has_value() && field.view() == *text)
+    // The same bytes in the same place need no comparing.
+    if (field.has_value() && field.view().size() == text->size() &&
+        (field.view().data() == text->data() || field.view() == *text))
         return;
     field = *text;
 }

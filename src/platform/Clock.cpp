@@ -29,17 +29,31 @@ uint32_t GetDateTime()
     return DateTimeFromUnixTime(time(nullptr));
 }
 
-uint32_t DateTimeFromUnixTime(time_t unixTime)
+bool LocalOffsetAt(time_t unixTime, int64_t& offset)
 {
     tm local{};
     if (localtime_r(&unixTime, &local) == nullptr)
-        return 0;
-    int64_t seconds = int64_t(unixTime) + kSecondsFrom1904To1970 + int64_t(local.tm_gmtoff);
+        return false;
+    offset = int64_t(local.tm_gmtoff);
+    return true;
+}
+
+uint32_t DateTimeFromUnixTime(time_t unixTime, int64_t offset)
+{
+    int64_t seconds = int64_t(unixTime) + kSecondsFrom1904To1970 + offset;
     if (seconds < 0)
         return 0;
     if (seconds > int64_t(std::numeric_limits<uint32_t>::max()))
         return std::numeric_limits<uint32_t>::max();
     return uint32_t(seconds);
+}
+
+uint32_t DateTimeFromUnixTime(time_t unixTime)
+{
+    int64_t offset = 0;
+    if (!LocalOffsetAt(unixTime, offset))
+        return 0;
+    return DateTimeFromUnixTime(unixTime, offset);
 }
 
 time_t UnixTimeFromDateTime(uint32_t dateTime)

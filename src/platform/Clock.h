@@ -28,6 +28,13 @@ uint32_t GetDateTime();
 // Cost: one localtime_r (reads the zone rules; TZ is honoured).
 uint32_t DateTimeFromUnixTime(time_t unixTime);
 
+// The same with the UTC offset (seconds east) already known.
+uint32_t DateTimeFromUnixTime(time_t unixTime, int64_t offset);
+
+// The UTC offset in force at `unixTime`, in seconds east; false when the C
+// library cannot tell it.
+bool LocalOffsetAt(time_t unixTime, int64_t& offset);
+
 // Seconds since 1904 local time -> Unix time. A local time that occurs twice
 // (the hour after daylight saving ends) is taken as the first occurrence the
 // C library picks; one that never occurs (the skipped hour) moves forward.

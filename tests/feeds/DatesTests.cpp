@@ -202,3 +202,68 @@ TEST(W3CDate, EncodeWritesTheLocalOffsetAndReadsBack)
         }
     }
 }
+
+// "27 Mar 2005 00:59:59 GMT" for a Unix time, any year.
+static std::string RFC822TextOfUnixTime(time_t unixTime)
+{
+    tm utc{};
+    gmtime_r(&unixTime, &utc);
+    char text[48];
+    std::snprintf(text, sizeof text, "%02d %s %d %02d:%02d:%02d GMT", utc.tm_mday, kMnthStr[size_t(utc.tm_mon)].data(),
+                  utc.tm_year + 1900, utc.tm_hour, utc.tm_min, utc.tm_sec);
+    return text;
+}
+
+static uint32_t DecodeRFC822(const std::string& text, const LocalOffsetCache* offsets)
+{
+    NewsList item;
+    item.date = text;
+    if (offsets)
+        POPDateDecode(item, *offsets);
+    else
+        POPDateDecode(item);
+    return item.dateTime;
+}
+
+TEST(LocalOffsetCache, ReadsEveryDateAsTheZoneLookupDoes)
+{
+    // Rule strings, and zones of the database with half-hour daylight
+    // saving, quarter-hour offsets and changes at odd times of day.
+    for (const char* name : {kCentralEurope, kNewYork, "UTC0", "Europe/Berlin", "Australia/Lord_Howe",
+                             "Asia/Kathmandu", "America/Sao_Paulo", "Africa/Monrovia"}) {
+        ScopedTimeZone zone(name);
+        LocalOffsetCache offsets;
+        // 1910 to 2040, every step at another time of day.
+        for (time_t at = -1'900'000'000; at < 2'200'000'000; at += 2 * 86'400 + 7 * 3'600 + 13 * 60 + 7) {
+            const std::string text = RFC822TextOfUnixTime(at);
+            ASSERT_EQ(DecodeRFC822(text, &offsets), DecodeRFC822(text, nullptr)) << name << " " << text;
+        }
+        // Around Europe's changes of 2005 and Monrovia's of 1972, to the second.
+        for (time_t change : {time_t(1'111'885'200), time_t(1'130'634'000), time_t(63'593'070)}) {
+            for (time_t at = change - 2; at <= change + 1; ++at) {
+                const std::string text = RFC822TextOfUnixTime(at);
+                ASSERT_EQ(DecodeRFC822(text, &offsets), DecodeRFC822(text, nullptr)) << name << " " << text;
+            }
+        }
+    }
+}
+
+TEST(LocalOffsetCache, ANewDocumentFollowsAChangeOfZone)
+{
+    const std::string text = "01 Jul 2005 12:00:00 GMT";
+    ScopedTimeZone tokyo(kTokyo);
+    {
+        LocalOffsetCache offsets;
+        EXPECT_EQ(DecodeRFC822(text, &offsets), Wall(2005, 7, 1, 21));
+    }
+    {
+        // TZ changed without telling the C library, as another part of the
+        // program might: the next document reads the new zone all the same.
+        ScopedVariable europe("TZ", std::string(kCentralEurope));
+        LocalOffsetCache offsets;
+        EXPECT_EQ(DecodeRFC822(text, &offsets), Wall(2005, 7, 1, 14));
+        EXPECT_EQ(DecodeRFC822(text, nullptr), Wall(2005, 7, 1, 14));
+    }
+    LocalOffsetCache offsets;
+    EXPECT_EQ(DecodeRFC822(text, &offsets), Wall(2005, 7, 1, 21));
+}
