@@ -87,6 +87,14 @@ void FuzzTransforms(std::string_view input, size_t room)
     }
     for (const auto& transform : growing)
         RunGuarded(input, room, transform);
+    // The plain-text pass is the three markup transforms in one.
+    const std::string inTurn = RunGuarded(input, room, [](TextBuffer& text) {
+        ReplaceHTMLTagToCRHyphenAndCR(text);
+        StripHTMLTagString(text);
+        StripSpaceAfterCR(text);
+    });
+    if (RunGuarded(input, room, StripHTMLToLines) != inTurn)
+        Fail("the plain-text pass differs from the markup transforms in turn");
     // The parser's description and plain-text pipelines, in order.
     RunGuarded(input, room, [](TextBuffer& text) {
         HTMLDecode(text);

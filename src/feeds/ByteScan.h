@@ -45,6 +45,29 @@ inline const char* FindEitherByte(const char* p, const char* end, char a, char b
     return end;
 }
 
+// The first `a`, `b` or `c` in [p, end), or end.
+inline const char* FindOneOfThree(const char* p, const char* end, char a, char b, char c)
+{
+#if defined(__SSE2__)
+    const __m128i va = _mm_set1_epi8(a);
+    const __m128i vb = _mm_set1_epi8(b);
+    const __m128i vc = _mm_set1_epi8(c);
+    while (end - p >= ptrdiff_t(kVectorBytes)) {
+        __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        int mask = _mm_movemask_epi8(_mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(chunk, va), _mm_cmpeq_epi8(chunk, vb)),
+                                                  _mm_cmpeq_epi8(chunk, vc)));
+        if (mask != 0)
+            return p + __builtin_ctz(unsigned(mask));
+        p += kVectorBytes;
+    }
+#endif
+    for (; p < end; ++p) {
+        if (*p == a || *p == b || *p == c)
+            return p;
+    }
+    return end;
+}
+
 // The first CR, LF or tab, or the first space followed by another space, in
 // [p, end); end when there is none.
 inline const char* FindLineBreakOrSpaceRun(const char* p, const char* end)

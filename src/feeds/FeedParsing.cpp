@@ -637,9 +637,7 @@ static void MakePlainText(const TextBuffer& description, TextBuffer& plain, CFSt
 {
     HTMLBetterDecodeCopy(description.view(), plain, encoding);
     StripCRLFSpace(plain);
-    ReplaceHTMLTagToCRHyphenAndCR(plain);
-    StripHTMLTagString(plain);
-    StripSpaceAfterCR(plain);
+    StripHTMLToLines(plain);
     if (encoding != kCFStringEncodingUTF8)
         return;
     FixAllHTMLUnicode(plain);

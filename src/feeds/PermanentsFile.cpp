@@ -241,10 +241,7 @@ static std::optional<std::string> MakePlainDescription(std::string_view descript
 {
     TextScratch<kMaxTextBytes + 1> plain(description);
     StripCRLFSpace(plain);
-    ReplaceHTMLTagToCRHyphen(plain);
-    ReplaceHTMLTagToCR(plain);
-    StripHTMLTagString(plain);
-    StripSpaceAfterCR(plain);
+    StripHTMLToLines(plain);
     return CFStringFixHTMLUnicode(CFStringCreateWithBytes(plain.view(), encoding));
 }
 

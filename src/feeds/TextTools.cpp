@@ -287,6 +287,62 @@ void StripHTMLTagString(TextBuffer& text)
     writer.Finish();
 }
 
+void StripHTMLToLines(TextBuffer& text)
+{
+    InPlaceWriter writer(text);
+    long depth = 0;
+    // The last byte kept is a CR, and nothing kept has followed it yet.
+    bool afterCR = false;
+    // Keeps the input up to `to` while the count allows.
+    auto keepTo = [&](const char* to) {
+        if (depth > 0 || writer.in() == to) {
+            writer.Skip(size_t(to - writer.in()));
+            return;
+        }
+        if (afterCR && *writer.in() == ' ')
+            writer.Skip(1);
+        afterCR = false;
+        writer.CopyTo(to);
+    };
+    while (!writer.AtEnd()) {
+        const char* mark = bytescan::FindOneOfThree(writer.in(), writer.end(), '<', '>', '\r');
+        keepTo(mark);
+        if (writer.AtEnd())
+            break;
+        if (*mark == '\r') {
+            const bool kept = depth <= 0;
+            keepTo(mark + 1);
+            afterCR = afterCR || kept;
+            continue;
+        }
+        if (*mark == '>') {
+            --depth;
+            writer.Skip(1);
+            continue;
+        }
+        const TagRewrite* match = nullptr;
+        for (const TagRewrite& rewrite : kTagsToCRHyphenAndCR) {
+            if (StartsWithIgnoringCase(mark + 1, writer.end(), rewrite.tag.data(), rewrite.tag.size())) {
+                match = &rewrite;
+                break;
+            }
+        }
+        if (!match) {
+            ++depth;
+            writer.Skip(1);
+            continue;
+        }
+        if (depth > 0) {
+            writer.Skip(1 + match->tag.size());
+            continue;
+        }
+        // Every replacement begins with a CR, never a space.
+        writer.Replace(1 + match->tag.size(), match->replacement);
+        afterCR = match->replacement.back() == '\r';
+    }
+    writer.Finish();
+}
+
 /* ---- Headlines ---- */
 
 static bool EndsHeadlineBefore(char c, size_t copied)

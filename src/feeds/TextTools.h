@@ -69,6 +69,12 @@ void StripCRLFSpacePre(TextBuffer& text);
 // ">" the inside of the next tag is kept.
 void StripHTMLTagString(TextBuffer& text);
 
+// ReplaceHTMLTagToCRHyphenAndCR, StripHTMLTagString and StripSpaceAfterCR in
+// one pass, with the same text: a rewritten tag's "<" and ">" never reach
+// the depth count, what it is rewritten to is kept only where the count
+// allows, and the space dropped after a CR is the first byte kept after it.
+void StripHTMLToLines(TextBuffer& text);
+
 /* ---- Headlines ---- */
 
 // Makes a headline from a description's plain text: skips leading LF, CR and

@@ -97,6 +97,42 @@ TEST(Markup, StripHTMLTagStringCountsDepth)
                                         });
 }
 
+// The plain-text pass gives what the three transforms give in turn: tags
+// rewritten inside other tags, stray ">", CRs of the text and of rewrites,
+// and spaces after them, in a table and in texts made from those pieces.
+TEST(Markup, LinesInOnePassAsInThree)
+{
+    const auto inTurn = [](const std::string& input) {
+        return Transformed(Transformed(Transformed(input, ReplaceHTMLTagToCRHyphenAndCR), StripHTMLTagString),
+                           StripSpaceAfterCR);
+    };
+    const char* const inputs[] = {
+        "<p>one</p> <p>two</p>",
+        "<ul> <li> a</li> <li>b<br> c<BR /> d</ul>",
+        "<a title=\"<br>\"> x</a>",
+        "a > b</p> c<i>d</i>",
+        "\r x\r\r  y<b>\r</b> z",
+        "</p><b> x",
+        "<li><li>></li>/p><</p> ",
+        "trailing <li",
+        "</p>",
+        "",
+    };
+    for (const char* input : inputs)
+        EXPECT_EQ(Transformed(input, StripHTMLToLines), inTurn(input)) << input;
+
+    const char* const pieces[] = {"<", ">", "\r", " ", "  ", "x", "<li>", "</LI>", "<br>", "<br />", "</p>",
+                                  "<b>", "</b>", "li>", "/p>", "<p", "- "};
+    uint32_t seed = 12345;
+    const auto next = [&seed] { return seed = seed * 1103515245u + 12345u; };
+    for (int round = 0; round < 5000; ++round) {
+        std::string input;
+        for (uint32_t count = next() % 24; count > 0; --count)
+            input += pieces[(next() >> 8) % std::size(pieces)];
+        ASSERT_EQ(Transformed(input, StripHTMLToLines), inTurn(input)) << input;
+    }
+}
+
 TEST(LineEnds, StripCRLFSpaceMakesOneLine)
 {
     ExpectTransform(StripCRLFSpace, {
