@@ -291,20 +291,9 @@ static size_t PlainSequenceLength(const uint8_t* p, const uint8_t* end)
     return 0;
 }
 
-// The first byte above 127 or "&" in [p, end), or end; sixteen bytes at a
-// time where the vector unit allows, else a word at a time.
+// The first byte above 127 or "&" in [p, end), or end, a word at a time.
 static const uint8_t* SkipPlainASCII(const uint8_t* p, const uint8_t* end)
 {
-#if defined(__SSE2__)
-    constexpr ptrdiff_t kVectorBytes = 16;
-    for (; end - p >= kVectorBytes; p += kVectorBytes) {
-        const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-        const unsigned stops =
-            unsigned(_mm_movemask_epi8(chunk) | _mm_movemask_epi8(_mm_cmpeq_epi8(chunk, _mm_set1_epi8('&'))));
-        if (stops != 0)
-            return p + __builtin_ctz(stops);
-    }
-#endif
     for (; size_t(end - p) >= sizeof(uint64_t); p += sizeof(uint64_t)) {
         uint64_t word = 0;
         std::memcpy(&word, p, sizeof word);
@@ -326,27 +315,51 @@ static const uint8_t* SkipPlainASCII(const uint8_t* p, const uint8_t* end)
 }
 
 #if defined(__SSE2__)
-// Four three-byte characters of the plain kind (see PlainSequenceLength)
-// in a row at `p`, told at once: the writing of the scripts that use them
-// is rarely broken by anything else. 16 bytes must be readable at `p`.
-constexpr size_t kPlainTripleRunBytes = 12;
-constexpr unsigned kTripleLeadBits = 0b001001001001;         // bytes 0, 3, 6, 9
-constexpr unsigned kTripleContinuationBits = 0b110110110110; // the others up to 11
+constexpr ptrdiff_t kChunkBytes = 16;
+constexpr unsigned kChunkBits = 0xFFFF;
 
-static bool IsPlainTripleRun(const uint8_t* p)
+// Bytes of `chunk` from `low` to `high`, as a vector mask.
+static __m128i BytesWithin(__m128i chunk, uint8_t low, uint8_t high)
 {
-    const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-    const __m128i continuation =
-        _mm_cmpeq_epi8(_mm_and_si128(chunk, _mm_set1_epi8(char(0xC0))), _mm_set1_epi8(char(0x80)));
-    // Leads E1-EC and EE-EF: E0-EF without E0 and ED.
-    const __m128i threeByteLead =
-        _mm_andnot_si128(_mm_or_si128(_mm_cmpeq_epi8(chunk, _mm_set1_epi8(char(0xE0))),
-                                      _mm_cmpeq_epi8(chunk, _mm_set1_epi8(char(0xED)))),
-                         _mm_cmpeq_epi8(_mm_and_si128(chunk, _mm_set1_epi8(char(0xF0))), _mm_set1_epi8(char(0xE0))));
-    const unsigned leads = unsigned(_mm_movemask_epi8(threeByteLead));
-    const unsigned continuations = unsigned(_mm_movemask_epi8(continuation));
-    return (leads & kTripleLeadBits) == kTripleLeadBits &&
-           (continuations & kTripleContinuationBits) == kTripleContinuationBits;
+    return _mm_and_si128(_mm_cmpeq_epi8(_mm_max_epu8(chunk, _mm_set1_epi8(char(low))), chunk),
+                         _mm_cmpeq_epi8(_mm_min_epu8(chunk, _mm_set1_epi8(char(high))), chunk));
+}
+
+// Passes over sixteen bytes at a time while they hold only ASCII without
+// "&#" and the plain characters of PlainSequenceLength, a character may
+// run on into the next sixteen. Each byte is marked as a two- or
+// three-byte lead or a continuation, and the chunk passes when every byte
+// above 127 is one of those and the continuations are exactly where the
+// leads want them. Returns at a character's first byte, when the next
+// sixteen bytes are not all plain or fewer than seventeen are left (one
+// byte past each chunk is read); `reference` tells a "&#" was met.
+static const uint8_t* SkipPlainChunks(const uint8_t* p, const uint8_t* end, bool& reference)
+{
+    unsigned owed = 0; // continuations the next chunk must begin with, one bit each
+    ptrdiff_t owedLead = 0; // how far before the next chunk their character began
+    for (; end - p > kChunkBytes; p += kChunkBytes) {
+        const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        const __m128i following = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 1));
+        if (_mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(chunk, _mm_set1_epi8('&')),
+                                            _mm_cmpeq_epi8(following, _mm_set1_epi8('#')))) != 0) {
+            reference = true;
+            return p;
+        }
+        const unsigned high = unsigned(_mm_movemask_epi8(chunk));
+        if ((high | owed) == 0)
+            continue;
+        const unsigned continuations = unsigned(_mm_movemask_epi8(
+            _mm_cmpeq_epi8(_mm_and_si128(chunk, _mm_set1_epi8(char(0xC0))), _mm_set1_epi8(char(0x80)))));
+        const unsigned twoByteLeads = unsigned(_mm_movemask_epi8(BytesWithin(chunk, 0xC2, 0xDF)));
+        const unsigned threeByteLeads = unsigned(_mm_movemask_epi8(
+            _mm_andnot_si128(_mm_cmpeq_epi8(chunk, _mm_set1_epi8(char(0xED))), BytesWithin(chunk, 0xE1, 0xEF))));
+        const unsigned wanted = (twoByteLeads << 1) | (threeByteLeads << 1) | (threeByteLeads << 2) | owed;
+        if (high != (twoByteLeads | threeByteLeads | continuations) || (wanted & kChunkBits) != continuations)
+            break;
+        owed = wanted >> kChunkBytes;
+        owedLead = (threeByteLeads >> (kChunkBytes - 2)) & 1 ? 2 : 1;
+    }
+    return owed != 0 ? p - owedLead : p;
 }
 #endif
 
@@ -354,38 +367,43 @@ static bool IsPlainTripleRun(const uint8_t* p)
 // CFStringCreateWithBytes returns it as it is, and without a numeric
 // reference ("&#") for CFStringFixHTMLUnicode to resolve. Most texts are,
 // and are then stored without making the two conversions' strings.
-// Checked in one pass: ASCII many bytes at a time, the common characters
-// without the general check (item texts are mostly ASCII or one script, and
-// checked a byte at a time they cost more than the rest of the
-// registration); every other sequence is judged by utf8::SequenceLength.
+// Item texts are mostly ASCII or one script: sixteen bytes of those are
+// checked at once, and only the bytes around anything else one at a time,
+// every other sequence judged by utf8::SequenceLength.
 static bool IsFinishedUTF8Text(std::string_view text)
 {
     const auto* p = reinterpret_cast<const uint8_t*>(text.data());
     const auto* end = p + text.size();
     while (p < end) {
-        if (*p == '&') {
-            if (end - p >= 2 && p[1] == '#')
-                return false;
-            ++p;
-            continue;
-        }
-        if (*p < 0x80) {
-            p = SkipPlainASCII(p, end);
-            continue;
-        }
 #if defined(__SSE2__)
-        if (end - p >= 16 && IsPlainTripleRun(p)) {
-            p += kPlainTripleRunBytes;
-            continue;
-        }
-#endif
-        size_t length = PlainSequenceLength(p, end);
-        bool truncated = false;
-        if (length == 0)
-            length = utf8::SequenceLength(p, end, truncated);
-        if (length == 0)
+        bool reference = false;
+        p = SkipPlainChunks(p, end, reference);
+        if (reference)
             return false;
-        p += length;
+        // The next sixteen bytes, a character at a time.
+        const uint8_t* stop = end - p > kChunkBytes ? p + kChunkBytes : end;
+#else
+        const uint8_t* stop = end;
+#endif
+        while (p < stop) {
+            if (*p == '&') {
+                if (end - p >= 2 && p[1] == '#')
+                    return false;
+                ++p;
+                continue;
+            }
+            if (*p < 0x80) {
+                p = SkipPlainASCII(p, stop);
+                continue;
+            }
+            size_t length = PlainSequenceLength(p, end);
+            bool truncated = false;
+            if (length == 0)
+                length = utf8::SequenceLength(p, end, truncated);
+            if (length == 0)
+                return false;
+            p += length;
+        }
     }
     return true;
 }

@@ -288,6 +288,18 @@ TEST_F(NewsStateTest, RegistrationMakesTheStringsTheConversionsMake)
         }
     }
     texts.push_back(kanji + "\xED\x9F\xBF" + kanji); // the last character below the surrogates
+    // Two-byte characters among ASCII, checked with it sixteen bytes at a
+    // time, with a stray, cut or longer lead at each place, and a "&#" at
+    // each place across the first boundaries.
+    const std::string latin = "caf\xC3\xA9 na\xC3\xAFve \xC3\xA0 \xE6\x97\xA5 ";
+    for (size_t at = 0; at < 2 * latin.size(); ++at) {
+        for (char stray : {'\x80', '\xC3', '\xE6', '\xF0', '&'}) {
+            std::string text = latin + latin + latin;
+            text[at] = stray;
+            texts.push_back(text);
+        }
+        texts.push_back(std::string(at, 'a') + "&#" + std::string(20, 'b'));
+    }
     // References and ampersands past the first vector of bytes.
     texts.push_back(std::string(30, 'a') + "&#233;");
     texts.push_back(std::string(30, 'a') + "&amp; & &");
