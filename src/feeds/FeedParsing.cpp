@@ -194,7 +194,10 @@ static size_t FindTagStart(std::string_view range, const FieldTags& tag)
     return kNotFound;
 }
 
-static Element ReadElementAt(std::string_view range, size_t start, const FieldTags& tag);
+// Where an element's end tag lies, when a pass over the item has not told.
+constexpr size_t kEndUnknown = kNotFound - 1;
+
+static Element ReadElementAt(std::string_view range, size_t start, const FieldTags& tag, size_t knownEnd = kEndUnknown);
 
 Element FindElement(std::string_view range, std::string_view startTag, std::string_view endTag, StartTagForm form)
 {
@@ -224,33 +227,52 @@ static bool IsTagAt(const char* p, const char* end, const FieldTags& tag)
     return false;
 }
 
-// The first start tags of an item's fields, filled in as the item's "<"
-// bytes are met in order. Each byte value maps to the tags (one bit each)
-// whose "<" it follows, so that an end tag or the markup inside a text is
-// passed over on one lookup, and a start tag is compared with its few
-// candidates only.
+// The first start tags of an item's fields, and the first end tag after
+// each, filled in as the item's "<" bytes are met in order. Each byte value
+// maps to the tags (one bit each) whose "<" it follows, so that the markup
+// inside a text is passed over on one lookup, and a start tag is compared
+// with its few candidates only; an end tag ("</name>") is looked for once
+// its start tag is found, by the byte after its "</". The end tags of the
+// texts are thus found on the same pass, not by a second search through
+// each text.
 class FirstTagFinder {
 public:
-    FirstTagFinder(std::string_view range, const FieldTags* tags, size_t count, size_t* first)
-        : begin_(range.data()), end_(range.data() + range.size()), tags_(tags), first_(first)
+    FirstTagFinder(std::string_view range, const FieldTags* tags, size_t count, size_t* first, size_t* end)
+        : begin_(range.data()), end_(range.data() + range.size()), tags_(tags), first_(first), endTag_(end)
     {
         std::fill(first, first + count, kNotFound);
+        std::fill(end, end + count, kEndUnknown);
         for (size_t i = 0; i < count; ++i) {
             const TagBits bit = TagBits(1u << i);
             bySecondByte_[uint8_t(tags[i].startTag[1])] |= bit;
             missing_ |= bit;
+            if (IsCloseTag(tags[i].endTag)) {
+                endByThirdByte_[uint8_t(tags[i].endTag[2])] |= bit;
+                closeTags_ |= bit;
+            }
         }
     }
 
     const char* begin() const { return begin_; }
     const char* end() const { return end_; }
-    bool Done() const { return missing_ == 0; }
+    bool Done() const { return (missing_ | pendingEnds_) == 0; }
 
-    // Notes the tags that begin at the "<" at `p`.
+    // Notes the tags that begin or end at the "<" at `p`.
     void LookAt(const char* p)
     {
         if (end_ - p < 2)
             return;
+        if (p[1] == '/' && pendingEnds_ != 0 && end_ - p > 2) {
+            for (unsigned candidates = endByThirdByte_[uint8_t(p[2])] & pendingEnds_; candidates != 0;
+                 candidates &= candidates - 1) {
+                const unsigned i = unsigned(__builtin_ctz(candidates));
+                const std::string_view endTag = tags_[i].endTag;
+                if (size_t(end_ - p) < endTag.size() || std::memcmp(p, endTag.data(), endTag.size()) != 0)
+                    continue;
+                endTag_[i] = size_t(p - begin_);
+                pendingEnds_ &= TagBits(~(1u << i));
+            }
+        }
         for (unsigned candidates = bySecondByte_[uint8_t(p[1])] & missing_; candidates != 0;
              candidates &= candidates - 1) {
             const unsigned i = unsigned(__builtin_ctz(candidates));
@@ -258,6 +280,11 @@ public:
                 continue;
             first_[i] = size_t(p - begin_);
             missing_ &= TagBits(~(1u << i));
+            // Looked for from here on: none may come later.
+            if (closeTags_ & (1u << i)) {
+                endTag_[i] = kNotFound;
+                pendingEnds_ |= TagBits(1u << i);
+            }
         }
     }
 
@@ -266,38 +293,49 @@ private:
     static_assert(kMaxItemTags <= size_t(std::numeric_limits<TagBits>::digits), "one bit a tag");
     static constexpr size_t kByteValues = 256;
 
+    // "</" and a name: a "<" the pass visits begins every one.
+    static bool IsCloseTag(std::string_view tag) { return tag.size() > 2 && tag[0] == '<' && tag[1] == '/'; }
+
     const char* begin_;
     const char* end_;
     const FieldTags* tags_;
     size_t* first_;
+    size_t* endTag_;
     TagBits missing_ = 0;
+    TagBits pendingEnds_ = 0;
+    TagBits closeTags_ = 0;
     TagBits bySecondByte_[kByteValues] = {};
+    TagBits endByThirdByte_[kByteValues] = {};
 };
 
-// Where the first start tag of each of `tags` lies in `range`. The "<" bytes
-// are found sixteen at a time and visited in order, without a search call
-// for each: items with HTML in them hold hundreds.
-static void FindFirstTags(std::string_view range, const FieldTags* tags, size_t count, size_t* first)
+// Where the first start tag of each of `tags` lies in `range`, and the
+// first end tag after it. The "<" bytes are found sixteen at a time and
+// visited in order, without a search call for each: items with HTML in
+// them hold hundreds.
+static void FindFirstTags(std::string_view range, const FieldTags* tags, size_t count, size_t* first, size_t* end)
 {
-    FirstTagFinder finder(range, tags, count, first);
+    FirstTagFinder finder(range, tags, count, first, end);
     const char* p = finder.begin();
-    const char* end = finder.end();
+    const char* stop = finder.end();
 #if defined(__SSE2__)
     const __m128i open = _mm_set1_epi8('<');
-    for (; !finder.Done() && end - p >= ptrdiff_t(kVectorBytes); p += kVectorBytes) {
+    for (; !finder.Done() && stop - p >= ptrdiff_t(kVectorBytes); p += kVectorBytes) {
         const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
         for (unsigned mask = unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(chunk, open))); mask != 0 && !finder.Done();
              mask &= mask - 1)
             finder.LookAt(p + __builtin_ctz(mask));
     }
 #endif
-    for (; !finder.Done() && p < end; ++p) {
+    for (; !finder.Done() && p < stop; ++p) {
         if (*p == '<')
             finder.LookAt(p);
     }
 }
 
-static Element ReadElementAt(std::string_view range, size_t start, const FieldTags& tag)
+// `knownEnd`: the first end tag after the start tag's "<", or kNotFound when
+// there is none, if known; one inside the start tag's attributes is not
+// the element's.
+static Element ReadElementAt(std::string_view range, size_t start, const FieldTags& tag, size_t knownEnd)
 {
     Element element;
     if (start == kNotFound)
@@ -322,7 +360,9 @@ static Element ReadElementAt(std::string_view range, size_t start, const FieldTa
     }
     }
     element.startTag = range.substr(start, textStart - start);
-    const size_t end = FindText(range, tag.endTag, textStart);
+    size_t end = knownEnd;
+    if (end == kEndUnknown || (end != kNotFound && end < textStart))
+        end = FindText(range, tag.endTag, textStart);
     if (end == kNotFound) {
         element.state = ElementState::kBroken;
         return element;
@@ -335,12 +375,12 @@ static Element ReadElementAt(std::string_view range, size_t start, const FieldTa
 ItemTagIndex::ItemTagIndex(std::string_view item, const FieldTags* tags, size_t count)
     : text_(item), tags_(tags)
 {
-    FindFirstTags(text_, tags_, std::min(count, kMaxItemTags), first_);
+    FindFirstTags(text_, tags_, std::min(count, kMaxItemTags), first_, end_);
 }
 
 Element ItemTagIndex::Read(size_t tag) const
 {
-    return ReadElementAt(text_, first_[tag], tags_[tag]);
+    return ReadElementAt(text_, first_[tag], tags_[tag], end_[tag]);
 }
 
 std::optional<std::string_view> ItemTagIndex::ReadFirst(std::initializer_list<size_t> tags) const

@@ -103,6 +103,7 @@ private:
     std::string_view text_;
     const FieldTags* tags_;
     size_t first_[kMaxItemTags];
+    size_t end_[kMaxItemTags]; // the first end tag after each start tag, where the pass could tell
 };
 
 /* ---- Copy rules ---- */

@@ -252,6 +252,11 @@ TEST(RssParserTest, ReadsItemsByTheirRules)
          1, {"One"}, {"http://1/"}},
         {"an item without its end ends the loop", "<item><title>One</title></item><item><title>Two</title>", 1,
          {"One"}, {""}},
+        {"an end tag is the first after the start tag's own text: not one before the start tag, nor one inside "
+         "its attributes",
+         "<item></title></guid><title>One</title><guid isPermaLink=\"true\" x=\"</guid>\">http://1/</guid></item>"
+         "<item><title>Two<title>inner</title></title><guid a='</guid>'/><link>http://2/</link></item>",
+         2, {"One", "Twoinner"}, {"http://1/", "http://2/"}},
     };
     for (const ItemsCase& c : cases) {
         SCOPED_TRACE(c.label);
