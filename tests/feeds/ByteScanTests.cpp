@@ -22,7 +22,8 @@ const char* PlainLineBreakOrSpaceRun(const char* p, const char* end)
 
 TEST(ByteScan, LineBreakOrSpaceRunAgreesWithAPlainSearchAtEveryPlace)
 {
-    const std::string marks[] = {"\r", "\n", "\t", "  ", " x", "x "};
+    // Other control bytes and bytes above 127 are no marks, next to a space or not.
+    const std::string marks[] = {"\r", "\n", "\t", "  ", " x", "x ", "\x0B", " \x1F", "\x01 ", "\xA0 ", " \xA0"};
     for (size_t length = 0; length <= 40; ++length) {
         for (size_t at = 0; at <= length; ++at) {
             for (const std::string& mark : marks) {
