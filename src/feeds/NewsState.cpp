@@ -346,8 +346,6 @@ static const uint8_t* SkipPlainChunks(const uint8_t* p, const uint8_t* end, bool
             return p;
         }
         const unsigned high = unsigned(_mm_movemask_epi8(chunk));
-        if ((high | owed) == 0)
-            continue;
         const unsigned continuations = unsigned(_mm_movemask_epi8(
             _mm_cmpeq_epi8(_mm_and_si128(chunk, _mm_set1_epi8(char(0xC0))), _mm_set1_epi8(char(0x80)))));
         const unsigned twoByteLeads = unsigned(_mm_movemask_epi8(BytesWithin(chunk, 0xC2, 0xDF)));
