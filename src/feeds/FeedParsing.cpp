@@ -280,7 +280,7 @@ public:
                 continue;
             first_[i] = size_t(p - begin_);
             missing_ &= TagBits(~(1u << i));
-            // Looked for from here on: none may come later.
+            // Its end tag is looked for from here on; none found stays kNotFound.
             if (closeTags_ & (1u << i)) {
                 endTag_[i] = kNotFound;
                 pendingEnds_ |= TagBits(1u << i);
