@@ -3,6 +3,8 @@
 // 100,000 history items beside a fresh profile's, and the time selecting a
 // subscription of 10,000 items takes to list them. Prints the figures and
 // the ratio to the goals (1.5 s and 3x the fresh start; 100 ms).
+#include "support/ScratchEnvironment.h"
+
 #include "model/HistoryFiles.h"
 #include "model/NewsList.h"
 #include "model/SubscriptionList.h"
@@ -102,13 +104,7 @@ void WriteLargeProfile()
 // line; -1 when it did not come.
 double TimeStartUp(const QString& program, const QString& home)
 {
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert("HOME", home);
-    environment.insert("XDG_CONFIG_HOME", home + "/.config");
-    environment.insert("XDG_DATA_HOME", home + "/.local/share");
-    environment.insert("XDG_CACHE_HOME", home + "/.cache");
-    environment.insert("QT_QPA_PLATFORM", "offscreen");
-    environment.insert("http_proxy", "127.0.0.1:9");
+    QProcessEnvironment environment = ScratchEnvironment(home);
     // No bus: a Varnoke that runs already must not take over the run.
     environment.remove("DBUS_SESSION_BUS_ADDRESS");
     // The program starts as users run it, web view included; its engine

@@ -75,24 +75,12 @@ protected:
 
     QProcessEnvironment Environment(int downloads) const
     {
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        QString home = m_root.path() + "/home";
-        environment.insert("HOME", home);
-        environment.insert("XDG_CONFIG_HOME", home + "/.config");
-        environment.insert("XDG_DATA_HOME", home + "/.local/share");
-        environment.insert("XDG_CACHE_HOME", home + "/.cache");
-        environment.insert("QT_QPA_PLATFORM", "offscreen");
+        QProcessEnvironment environment = ScratchEnvironment(m_root.path() + "/home");
         // The viewer window opens on the offscreen platform; its web view
         // gives way to the plain stand-in, which answers the same queries.
         environment.insert("VARNOKE_WEBVIEW", "off");
         environment.insert("STANDIN_LOG", m_agentLog);
         environment.insert("STANDIN_DOWNLOADS", QString::number(downloads));
-        // The viewer fetches its feeds: the preset's go to a proxy that is not
-        // there, so no test reaches beyond this machine.
-        environment.insert("http_proxy", "127.0.0.1:9");
-        environment.insert("no_proxy", "127.0.0.1");
-        environment.remove("HTTP_PROXY");
-        environment.remove("NO_PROXY");
         return environment;
     }
 

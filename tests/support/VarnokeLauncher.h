@@ -6,6 +6,8 @@
 // private to it.
 #pragma once
 
+#include "support/ScratchEnvironment.h"
+
 #include "platform/FourCharCode.h"
 #include "platform/Messages.h"
 #include "shell/Agents.h"
@@ -87,22 +89,10 @@ public:
 
     QProcessEnvironment Environment() const
     {
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        const QString home = QString::fromStdString(Home().string());
-        environment.insert("HOME", home);
-        environment.insert("XDG_CONFIG_HOME", home + "/.config");
-        environment.insert("XDG_DATA_HOME", home + "/.local/share");
-        environment.insert("XDG_CACHE_HOME", home + "/.cache");
-        environment.insert("QT_QPA_PLATFORM", "offscreen");
+        QProcessEnvironment environment = ScratchEnvironment(QString::fromStdString(Home().string()));
         // The web view's processes refuse to start sandboxed as root, as
         // test machines often run.
         environment.insert("QTWEBENGINE_DISABLE_SANDBOX", "1");
-        // The preset feeds go to a proxy that is not there, so no test
-        // reaches beyond this machine; 127.0.0.1 is asked directly.
-        environment.insert("http_proxy", "127.0.0.1:9");
-        environment.insert("no_proxy", "127.0.0.1");
-        environment.remove("HTTP_PROXY");
-        environment.remove("NO_PROXY");
         for (const auto& [name, value] : m_extra)
             environment.insert(name, value);
         return environment;
