@@ -14,10 +14,12 @@
 #include <QWebEngineView>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include <unistd.h>
 
@@ -115,9 +117,11 @@ TEST_F(WebEngineTest, AHostileDescriptionCannotActFromTheGeneratedPage)
 {
     int requests = 0;
     std::string lastRequest;
+    std::vector<std::string> requestLines;
     TestServer site([&](TestExchange& exchange) {
         ++requests;
         lastRequest = exchange.Request();
+        requestLines.push_back(lastRequest.substr(0, lastRequest.find('\r')));
         exchange.SendAndClose(OkResponse("<html><head><title>remote</title></head><body>VISIBLEMARK</body></html>",
                                          "Content-Type: text/html\r\n"));
     });
@@ -192,10 +196,14 @@ TEST_F(WebEngineTest, AHostileDescriptionCannotActFromTheGeneratedPage)
     EXPECT_GT(CountFound(view, "VISIBLEMARK"), 0);
     EXPECT_EQ(requests, 2); // the frame and the picture
     show("<a href=\"" + site.URL("/linked") + "\"" + cover + ">follow</a>");
-    requests = 0;
+    requestLines.clear();
     ClickMiddle(view);
     SpinUntil([&] { return view.WebView()->title() == "remote"; }, kLoadDeadlineMs);
     EXPECT_EQ(view.WebView()->title(), "remote");
-    EXPECT_EQ(requests, 1);
+    // The linked page and nothing else; on a loaded machine the engine may
+    // ask again on a fresh connection, or ask for the site's icon.
+    EXPECT_NE(std::find(requestLines.begin(), requestLines.end(), "GET /linked HTTP/1.1"), requestLines.end());
+    for (const std::string& line : requestLines)
+        EXPECT_TRUE(line == "GET /linked HTTP/1.1" || line == "GET /favicon.ico HTTP/1.1") << line;
     EXPECT_TRUE(view.WebView()->page()->settings()->testAttribute(QWebEngineSettings::JavascriptEnabled));
 }
